@@ -2,7 +2,9 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup configure build test demo clean format
+PREFIX ?= /usr/local
+
+.PHONY: all setup configure build test demo install clean format
 
 all: build
 
@@ -22,6 +24,9 @@ test: build
 
 demo: build
 	@sh scripts/demo $(BUILD)
+
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
