@@ -1,0 +1,4 @@
+#ifndef CONFIG_H
+#define CONFIG_H
+#define BLINK_PERIOD 500
+#endif
