@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QFileInfo>
+#include <QSharedDataPointer>
+#include <QString>
+#include <string>
+
+class PathData;
+
+// A path value: "." and ".." components are folded on every construction and
+// setPath, and two paths are equal when their canonical texts are equal.
+// Copies share their data until one of them is changed.
+class Path {
+public:
+    Path();
+    Path(const QString& path);
+    Path(const char* path);
+    Path(const std::string& path);
+    Path(const Path& other);
+    Path& operator=(const Path& other);
+    ~Path();
+
+    void setPath(const QString& path);
+
+    QString osPathQString() const;
+    QString canonicalPathQString() const;
+    bool isEmpty() const;
+
+    // File information of the OS form, cached until the path is set again.
+    const QFileInfo& fileInfo() const;
+
+    bool operator==(const Path& other) const;
+    bool operator!=(const Path& other) const { return !(*this == other); }
+
+    // Folds "/." and "/.." components in place (doubled separators stay).
+    static void removeRelativePaths(QString& path);
+    // Both forms use "/" as the only separator on this platform.
+    static QString toOsPath(const QString& path) { return path; }
+    static QString toCanonicalPath(const QString& path) { return path; }
+
+private:
+    QSharedDataPointer<PathData> d;
+};

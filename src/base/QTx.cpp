@@ -1,0 +1,204 @@
+#include "base/QTx.h"
+
+#include <QDir>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace QTx {
+
+const unsigned char compressedFileHeader[8] = {0x7A, 0xF4, 0x31, 0xB2, 0x01, 0x00, 0x00, 0x00};
+
+namespace {
+
+QByteArray osName(const QString& path) { return path.toLatin1(); }
+
+// Qt reports corrupt compressed data through its message handler; these
+// functions must stay silent, so messages are dropped for the duration.
+class QuietMessages {
+public:
+    QuietMessages() : m_previous(qInstallMessageHandler(&drop)) {}
+    ~QuietMessages() { qInstallMessageHandler(m_previous); }
+
+private:
+    static void drop(QtMsgType, const QMessageLogContext&, const QString&) {}
+    QtMessageHandler m_previous;
+};
+
+bool readWhole(const QString& path, QByteArray& data) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    data = file.readAll();
+    return file.error() == QFileDevice::NoError;
+}
+
+bool writeWhole(const QString& path, const QByteArray& first, const QByteArray& second) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    bool ok = file.write(first) == first.size() && file.write(second) == second.size();
+    file.close();
+    return ok && file.error() == QFileDevice::NoError;
+}
+
+int writeAll(int fd, const char* data, ssize_t length) {
+    while (length > 0) {
+        const ssize_t n = ::write(fd, data, size_t(length));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        data += n;
+        length -= n;
+    }
+    return 0;
+}
+
+} // namespace
+
+QString getStudioDir(const char* argv0) {
+    const QString word = QString::fromLatin1(argv0 ? argv0 : "");
+    const qsizetype slash = word.lastIndexOf(QLatin1Char('/'));
+    QString dir;
+    if (slash < 0)
+        dir = QStringLiteral(".");
+    else if (slash == 0)
+        dir = QStringLiteral("/");
+    else
+        dir = word.left(slash);
+    // Go up textually from the directory as named, so a symbolic link to the
+    // executable gives the parent of the link's directory.
+    const QString parent = QDir::cleanPath(QDir(dir).absolutePath() + QStringLiteral("/.."));
+    const QString canonical = QFileInfo(parent).canonicalFilePath();
+    return canonical.isEmpty() ? parent : canonical;
+}
+
+bool removeFile(const QString& path) { return ::unlink(osName(path).constData()) == 0; }
+
+bool setWriteable(const QString& path, bool writeable) {
+    const QByteArray name = osName(path);
+    const int fd = ::open(name.constData(), O_RDONLY);
+    if (fd < 0)
+        return false;
+    struct stat st;
+    const bool statted = ::fstat(fd, &st) == 0;
+    ::close(fd);
+    if (!statted)
+        return false;
+    mode_t mode = st.st_mode & 07777;
+    if (writeable)
+        mode |= S_IWUSR;
+    else
+        mode &= ~mode_t(S_IWUSR);
+    return ::chmod(name.constData(), mode) == 0;
+}
+
+bool copyFile(const QString& source, const QString& destination) {
+    const QFileInfo sourceInfo(source);
+    if (!sourceInfo.exists())
+        return false;
+    QString target = destination;
+    if (QFileInfo(destination).isDir())
+        target = destination + QLatin1Char('/') + sourceInfo.fileName();
+
+    const int in = ::open(osName(source).constData(), O_RDONLY);
+    if (in < 0)
+        return false;
+    struct stat st;
+    if (::fstat(in, &st) != 0) {
+        ::close(in);
+        return false;
+    }
+    const QByteArray targetName = osName(target);
+    const int out = ::open(targetName.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+
+    static const size_t BlockSize = 131072;
+    QByteArray block(qsizetype(BlockSize), Qt::Uninitialized);
+    for (;;) {
+        const ssize_t n = ::read(in, block.data(), BlockSize);
+        if (n == 0)
+            break;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 || writeAll(out, block.constData(), n) != 0) {
+            ::close(in);
+            ::close(out);
+            return false;
+        }
+    }
+    ::close(in);
+    if (::close(out) != 0)
+        return false;
+
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    ::utimensat(AT_FDCWD, targetName.constData(), times, 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::chmod(targetName.constData(), (st.st_mode & 07777) & ~mask);
+    return true;
+}
+
+bool compressFile(const QString& source, const QString& destination) {
+    QByteArray data;
+    if (!readWhole(source, data) || data.isEmpty())
+        return false;
+    const QByteArray compressed = qCompress(data);
+    if (compressed.isEmpty())
+        return false;
+    const QByteArray header(reinterpret_cast<const char*>(compressedFileHeader), 8);
+    return writeWhole(destination, header, compressed);
+}
+
+bool decompressFile(const QString& source, const QString& destination) {
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray header = file.read(8);
+    if (header.size() != 8 || memcmp(header.constData(), compressedFileHeader, 8) != 0)
+        return false;
+    const QByteArray rest = file.readAll();
+    if (rest.isEmpty() || file.error() != QFileDevice::NoError)
+        return false;
+    QByteArray data;
+    {
+        QuietMessages quiet;
+        data = qUncompress(rest);
+    }
+    if (data.isEmpty())
+        return false;
+    return writeWhole(destination, data, QByteArray());
+}
+
+QString friendlyDate(const QDateTime& when) {
+    if (!when.date().isValid() || !when.time().isValid())
+        return QStringLiteral("(not available)");
+    return QString::asprintf("%02d/%02d/%02d %02d:%02d", when.date().day(), when.date().month(),
+                             when.date().year(), when.time().hour(), when.time().minute());
+}
+
+QString xmlDocumentType(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    QDomDocument document;
+    if (!document.setContent(&file))
+        return QString();
+    QString type = document.doctype().name();
+    if (type.isEmpty())
+        type = document.documentElement().tagName();
+    return type.isNull() ? QStringLiteral("") : type;
+}
+
+} // namespace QTx
