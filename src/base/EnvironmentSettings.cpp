@@ -1,0 +1,74 @@
+#include "base/EnvironmentSettings.h"
+
+#include "driver/Branding.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <atomic>
+
+EnvironmentSettings* environment = nullptr;
+
+namespace {
+
+const char globalMacrosKey[] = "Environment/Macros/Global Macros";
+const char toolChainRootKey[] = "Environment/Build/Tool Chain Root Directory";
+
+// Shared by all stores so that a revision never repeats, even for a new store.
+std::atomic<quint64> revisionCounter{0};
+
+} // namespace
+
+QString EnvironmentSettings::defaultFileName() {
+    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (base.isEmpty()) base = QDir::homePath() + "/.config";
+    return base + "/" + Get_OWNER() + "/" + Get_STUDIO_BRANDING() + ".ini";
+}
+
+EnvironmentSettings::EnvironmentSettings() : EnvironmentSettings(defaultFileName()) {}
+
+EnvironmentSettings::EnvironmentSettings(const QString& iniFile)
+    : m_settings(new QSettings(iniFile, QSettings::IniFormat)), m_revision(++revisionCounter) {}
+
+EnvironmentSettings::~EnvironmentSettings() = default;
+
+void EnvironmentSettings::createEntries(const QString& studioDir) {
+    m_studioDir = studioDir;
+}
+
+QString EnvironmentSettings::fileName() const {
+    return m_settings->fileName();
+}
+
+QString EnvironmentSettings::value(const QString& name, const QString& defaultValue) const {
+    return m_settings->value(name, defaultValue).toString();
+}
+
+void EnvironmentSettings::setValue(const QString& name, const QString& value) {
+    // QSettings does not create the directory of a new INI file.
+    QDir().mkpath(QFileInfo(m_settings->fileName()).absolutePath());
+    m_settings->setValue(name, value);
+    m_settings->sync();
+    m_revision = ++revisionCounter;
+    if (name == globalMacrosKey) m_macrosLoaded = false;
+}
+
+QString EnvironmentSettings::globalMacrosText() const {
+    if (!m_macrosLoaded) {
+        m_macros = value(globalMacrosKey);
+        m_macrosLoaded = true;
+    }
+    return m_macros;
+}
+
+void EnvironmentSettings::setGlobalMacrosText(const QString& text) {
+    setValue(globalMacrosKey, text);
+}
+
+QString EnvironmentSettings::toolChainRootDirectory() const {
+    return value(toolChainRootKey, "$(StudioDir)");
+}
+
+void EnvironmentSettings::setToolChainRootDirectory(const QString& directory) {
+    setValue(toolChainRootKey, directory);
+}

@@ -1,0 +1,208 @@
+#include "macros/MacroSystem.h"
+
+#include "base/EnvironmentSettings.h"
+
+#include <QDate>
+#include <QTime>
+
+MacroSystem macroSystem;
+
+namespace {
+
+// A reference whose inner text holds "$" asks for another pass, and such a
+// reference can reproduce itself (or grow) forever. Passes stop once a pass
+// changes nothing, after maxPasses, or when the text outgrows maxLength.
+const int maxPasses = 32;
+const int maxLength = 1 << 20;
+
+} // namespace
+
+MacroSystem::MacroSystem() {
+    m_system.insert("Date", QString());
+    m_system.insert("Time", QString());
+}
+
+QString MacroSystem::systemMacro(const QString& name) const {
+    auto it = m_system.constFind(name);
+    return it == m_system.constEnd() ? QString() : it.value();
+}
+
+void MacroSystem::setSystemMacro(const QString& name, const QString& value) {
+    m_system.insert(name, value);
+}
+
+MacroMap MacroSystem::globalMacros(bool includeSystem) const {
+    // The store is read once per revision: expansion maps are built on every
+    // hot path, and the store changes only through explicit writes.
+    const quint64 revision = environment ? environment->revision() : 0;
+    if (revision != m_cacheRevision) {
+        m_globalCache =
+            environment
+                ? macrosFromStringList(stringListFromString(environment->globalMacrosText()))
+                : MacroMap();
+        m_cacheRevision = revision;
+    }
+    if (!includeSystem) return m_globalCache;
+    return overwriteMacros(m_system, m_globalCache);
+}
+
+QString MacroSystem::globalMacro(const QString& name) const {
+    return globalMacros(true).value(name);
+}
+
+void MacroSystem::setGlobalMacro(const QString& name, const QString& value) {
+    if (!environment) return;
+    MacroMap macros = macrosFromStringList(stringListFromString(environment->globalMacrosText()));
+    if (value.isEmpty())
+        macros.remove(name);
+    else
+        macros.insert(name, value);
+    environment->setGlobalMacrosText(stringFromStringList(stringListFromMacros(macros)));
+}
+
+namespace {
+
+// One scan of the text; sets again when some reference held a "$".
+QString expandOnce(const MacroMap& macros, const QString& text, bool& again) {
+    QString result;
+    result.reserve(text.size());
+    const int n = text.size();
+    int i = 0;
+    while (i < n) {
+        const QChar c = text.at(i);
+        if (c != QLatin1Char('$') || i + 1 >= n || text.at(i + 1) != QLatin1Char('(')) {
+            result += c;
+            ++i;
+            continue;
+        }
+        const int innerStart = i + 2;
+        int depth = 1;
+        int j = innerStart;
+        bool hasDollar = false;
+        for (; j < n; ++j) {
+            const QChar d = text.at(j);
+            if (d == QLatin1Char('('))
+                ++depth;
+            else if (d == QLatin1Char(')') && --depth == 0)
+                break;
+            else if (d == QLatin1Char('$'))
+                hasDollar = true;
+        }
+        if (j >= n) {
+            // Unterminated: drop the "$" and go on from the "(" as plain text.
+            ++i;
+            continue;
+        }
+        if (hasDollar) again = true;
+        const QString inner = text.mid(innerStart, j - innerStart);
+        const int colon = inner.indexOf(QLatin1Char(':'));
+        const QString name = colon < 0 ? inner : inner.left(colon);
+        auto it = macros.constFind(name);
+        if (it != macros.constEnd()) {
+            QString dynamic;
+            if (MacroSystem::dynamicMacro(name, dynamic))
+                result += dynamic;
+            else
+                result += it.value();
+        } else if (colon >= 0) {
+            result += QStringView(inner).mid(colon + 1);
+        } else {
+            result += QStringView(text).mid(i, j + 1 - i);
+        }
+        i = j + 1;
+    }
+    return result;
+}
+
+} // namespace
+
+QString MacroSystem::replaceMacros(const MacroMap& macros, const QString& text) const {
+    if (text.isEmpty()) return QString();
+    // Most texts hold no reference at all.
+    if (!text.contains(QLatin1String("$("))) return text;
+    QString current = text;
+    for (int pass = 0; pass < maxPasses; ++pass) {
+        bool again = false;
+        QString next = expandOnce(macros, current, again);
+        if (!again || next == current || next.size() > maxLength) return next;
+        current = next;
+    }
+    return current;
+}
+
+MacroMap MacroSystem::overwriteMacros(const MacroMap& base, const MacroMap& over) const {
+    MacroMap result = base;
+    for (auto it = over.constBegin(); it != over.constEnd(); ++it)
+        result.insert(it.key(), it.value());
+    return result;
+}
+
+QStringList MacroSystem::stringListFromMacros(const MacroMap& macros) const {
+    QStringList list;
+    list.reserve(macros.size());
+    for (auto it = macros.constBegin(); it != macros.constEnd(); ++it)
+        list.append(it.key().trimmed() + QLatin1Char('=') + it.value());
+    return list;
+}
+
+MacroMap MacroSystem::macrosFromStringList(const QStringList& list) const {
+    MacroMap macros;
+    for (const QString& item : list) {
+        const int eq = item.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            macros.insert(item, QString(""));
+        else
+            macros.insert(item.left(eq), item.mid(eq + 1));
+    }
+    return macros;
+}
+
+QString MacroSystem::escape(const QString& text) {
+    QString result;
+    result.reserve(text.size());
+    for (QChar c : text) {
+        if (c == QLatin1Char(';') || c == QLatin1Char('\\')) result += QLatin1Char('\\');
+        result += c;
+    }
+    return result;
+}
+
+QString MacroSystem::stringFromStringList(const QStringList& list) {
+    QString result;
+    for (const QString& item : list) {
+        if (!result.isEmpty()) result += QLatin1Char(';');
+        result += escape(item);
+    }
+    return result;
+}
+
+QStringList MacroSystem::stringListFromString(const QString& text) {
+    QStringList list;
+    QString item;
+    const int n = text.size();
+    for (int i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\\') && i + 1 < n) {
+            item += text.at(++i);
+        } else if (c == QLatin1Char(';')) {
+            if (!item.isEmpty()) list.append(item);
+            item.clear();
+        } else {
+            item += c;
+        }
+    }
+    if (!item.isEmpty()) list.append(item);
+    return list;
+}
+
+bool MacroSystem::dynamicMacro(const QString& name, QString& value) {
+    if (name == QLatin1String("Date")) {
+        value = QDate::currentDate().toString(QStringLiteral("d MMMM yyyy"));
+        return true;
+    }
+    if (name == QLatin1String("Time")) {
+        value = QTime::currentTime().toString(QStringLiteral("hh:mm:ss"));
+        return true;
+    }
+    return false;
+}
