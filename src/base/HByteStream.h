@@ -20,10 +20,8 @@ public:
     // Makes bytes [0, end) available in data(); false when end is past size().
     // May throw HException when the underlying file cannot be read.
     bool ensure(size_t end) {
-        if (end > m_size)
-            return false;
-        if (end > m_available)
-            fill(end);
+        if (end > m_size) return false;
+        if (end > m_available) fill(end);
         return true;
     }
     const uint8_t* data() const { return m_data; }

@@ -9,4 +9,6 @@ void HReporter::error(const char* message) {
     std::fflush(m_stream);
 }
 
-void HReporter::error(const QString& message) { error(message.toLatin1().constData()); }
+void HReporter::error(const QString& message) {
+    error(message.toLatin1().constData());
+}

@@ -43,8 +43,7 @@ InternTable& table() {
 } // namespace
 
 HString* HString::intern(const char* text, size_t length, Modifier modifier) {
-    if (!text)
-        text = "";
+    if (!text) text = "";
     std::vector<char> copy;
     if (modifier != AsWritten) {
         copy.assign(text, text + length);
@@ -75,8 +74,7 @@ HString* HString::intern(const char* text, size_t length, Modifier modifier) {
     InternTable& t = table();
     HString*& bucket = t.buckets[h % BucketCount];
     for (HString* s = bucket; s; s = s->m_next)
-        if (s->m_length == length && std::memcmp(s->m_text, text, length) == 0)
-            return s;
+        if (s->m_length == length && std::memcmp(s->m_text, text, length) == 0) return s;
 
     if (size_t(t.limit - t.block) <= length + 1) {
         // The rest of the old block is abandoned.
@@ -108,6 +106,12 @@ HString* HString::intern(long number) {
     return intern(buffer, size_t(n), AsWritten);
 }
 
-size_t HString::storeBlockSize() { return table().blockSize; }
-size_t HString::storeBytesLeft() { return size_t(table().limit - table().block); }
-size_t HString::storeBlockCount() { return table().blockCount; }
+size_t HString::storeBlockSize() {
+    return table().blockSize;
+}
+size_t HString::storeBytesLeft() {
+    return size_t(table().limit - table().block);
+}
+size_t HString::storeBlockCount() {
+    return table().blockCount;
+}

@@ -11,12 +11,16 @@ class HString {
 public:
     // Low four bits: case folding (0 upper, 1 lower, anything else none).
     // High four bits: separator conversion (0x10 "\" -> "/", 0x20 "/" -> "\").
-    typedef unsigned Modifier;
-    static constexpr Modifier Upper = 0x00;
-    static constexpr Modifier Lower = 0x01;
-    static constexpr Modifier AsWritten = 0x02;
-    static constexpr Modifier ToSlash = 0x10;
-    static constexpr Modifier ToBackslash = 0x20;
+    enum Modifier : unsigned {
+        Upper = 0x00,
+        Lower = 0x01,
+        AsWritten = 0x02,
+        ToSlash = 0x10,
+        ToBackslash = 0x20
+    };
+    friend constexpr Modifier operator|(Modifier a, Modifier b) {
+        return Modifier(unsigned(a) | unsigned(b));
+    }
 
     static HString* intern(const char* text, size_t length, Modifier modifier = AsWritten);
     static HString* intern(const char* text, Modifier modifier = AsWritten);

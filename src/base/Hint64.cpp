@@ -5,8 +5,7 @@
 #include <cstdlib>
 
 uint64_t fromStringTouint64(const char* text) {
-    if (!text)
-        return 0;
+    if (!text) return 0;
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     while (*p && std::isspace(*p))
         ++p;
@@ -47,17 +46,20 @@ uint64_t fromStringTouint64(const QString& text) {
     return fromStringTouint64(text.toLatin1().constData());
 }
 
-int64_t fromStringToint64(const char* text) { return int64_t(fromStringTouint64(text)); }
+int64_t fromStringToint64(const char* text) {
+    return int64_t(fromStringTouint64(text));
+}
 
-int64_t fromStringToint64(const QString& text) { return int64_t(fromStringTouint64(text)); }
+int64_t fromStringToint64(const QString& text) {
+    return int64_t(fromStringTouint64(text));
+}
 
 namespace {
 char conversionBuffer[72];
 
 char* digitsOf(uint64_t value, int base, char* end) {
     static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    if (base < 2 || base > 36)
-        base = 10;
+    if (base < 2 || base > 36) base = 10;
     char* p = end;
     do {
         *--p = digits[value % uint64_t(base)];
@@ -76,14 +78,15 @@ const char* toStringFromuint64(uint64_t value, int base) {
 const char* toStringFromint64(int64_t value, int base) {
     char* end = conversionBuffer + sizeof conversionBuffer - 1;
     *end = '\0';
-    if (value >= 0)
-        return digitsOf(uint64_t(value), base, end);
+    if (value >= 0) return digitsOf(uint64_t(value), base, end);
     char* p = digitsOf(~uint64_t(value) + 1, base, end);
     *--p = '-';
     return p;
 }
 
-double fromStringToDouble(const char* text) { return text ? std::strtod(text, nullptr) : 0.0; }
+double fromStringToDouble(const char* text) {
+    return text ? std::strtod(text, nullptr) : 0.0;
+}
 
 double fromStringToDouble(const QString& text) {
     return fromStringToDouble(text.toLatin1().constData());
@@ -94,9 +97,7 @@ QString toStringFromDouble(double value, const char* format) {
 }
 
 int64_t signExtend(int bit, uint64_t value) {
-    if (bit < 0 || bit >= 63)
-        return int64_t(value);
-    if ((value >> bit) & 1)
-        value |= ~uint64_t(0) << bit;
+    if (bit < 0 || bit >= 63) return int64_t(value);
+    if ((value >> bit) & 1) value |= ~uint64_t(0) << bit;
     return int64_t(value);
 }

@@ -18,8 +18,12 @@ public:
 };
 
 Path::Path() : d(new PathData) {}
-Path::Path(const QString& path) : d(new PathData) { setPath(path); }
-Path::Path(const char* path) : d(new PathData) { setPath(QString::fromLatin1(path)); }
+Path::Path(const QString& path) : d(new PathData) {
+    setPath(path);
+}
+Path::Path(const char* path) : d(new PathData) {
+    setPath(QString::fromLatin1(path));
+}
 Path::Path(const std::string& path) : d(new PathData) {
     setPath(QString::fromLatin1(path.data(), qsizetype(path.size())));
 }
@@ -39,22 +43,21 @@ void Path::setPath(const QString& path) {
 
 QString Path::osPathQString() const {
     // Preparing a form is the identity here; the flag only records first use.
-    if (!d->osPrepared)
-        const_cast<PathData*>(d.constData())->osPrepared = true;
+    if (!d->osPrepared) const_cast<PathData*>(d.constData())->osPrepared = true;
     return d->osPath;
 }
 
 QString Path::canonicalPathQString() const {
-    if (!d->canonicalPrepared)
-        const_cast<PathData*>(d.constData())->canonicalPrepared = true;
+    if (!d->canonicalPrepared) const_cast<PathData*>(d.constData())->canonicalPrepared = true;
     return d->canonicalPath;
 }
 
-bool Path::isEmpty() const { return d->osPath.isEmpty(); }
+bool Path::isEmpty() const {
+    return d->osPath.isEmpty();
+}
 
 const QFileInfo& Path::fileInfo() const {
-    if (!d->info)
-        d->info = std::make_unique<QFileInfo>(d->osPath);
+    if (!d->info) d->info = std::make_unique<QFileInfo>(d->osPath);
     return *d->info;
 }
 
@@ -66,11 +69,9 @@ void Path::removeRelativePaths(QString& path) {
     qsizetype from = 0;
     for (;;) {
         const qsizetype dot = path.indexOf(QLatin1Char('.'), from);
-        if (dot < 0)
-            return;
+        if (dot < 0) return;
         from = dot + 1;
-        if (dot == 0 || path.at(dot - 1) != QLatin1Char('/'))
-            continue;
+        if (dot == 0 || path.at(dot - 1) != QLatin1Char('/')) continue;
         if (dot + 1 >= path.size() || path.at(dot + 1) != QLatin1Char('.')) {
             // "/." : drop it and look again from where the "/" was.
             path.remove(dot - 1, 2);
@@ -78,11 +79,9 @@ void Path::removeRelativePaths(QString& path) {
             continue;
         }
         // "/.." : fold the previous component, if there is one to fold.
-        if (dot - 3 < 0)
-            continue;
+        if (dot - 3 < 0) continue;
         const qsizetype slash = path.lastIndexOf(QLatin1Char('/'), dot - 3);
-        if (slash < 0)
-            continue;
+        if (slash < 0) continue;
         path.remove(slash, dot + 2 - slash);
         from = slash;
     }

@@ -17,7 +17,9 @@ const unsigned char compressedFileHeader[8] = {0x7A, 0xF4, 0x31, 0xB2, 0x01, 0x0
 
 namespace {
 
-QByteArray osName(const QString& path) { return path.toLatin1(); }
+QByteArray osName(const QString& path) {
+    return path.toLatin1();
+}
 
 // Qt reports corrupt compressed data through its message handler; these
 // functions must stay silent, so messages are dropped for the duration.
@@ -33,16 +35,14 @@ private:
 
 bool readWhole(const QString& path, QByteArray& data) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    if (!file.open(QIODevice::ReadOnly)) return false;
     data = file.readAll();
     return file.error() == QFileDevice::NoError;
 }
 
 bool writeWhole(const QString& path, const QByteArray& first, const QByteArray& second) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     bool ok = file.write(first) == first.size() && file.write(second) == second.size();
     file.close();
     return ok && file.error() == QFileDevice::NoError;
@@ -52,8 +52,7 @@ int writeAll(int fd, const char* data, ssize_t length) {
     while (length > 0) {
         const ssize_t n = ::write(fd, data, size_t(length));
         if (n < 0) {
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             return -1;
         }
         data += n;
@@ -81,18 +80,18 @@ QString getStudioDir(const char* argv0) {
     return canonical.isEmpty() ? parent : canonical;
 }
 
-bool removeFile(const QString& path) { return ::unlink(osName(path).constData()) == 0; }
+bool removeFile(const QString& path) {
+    return ::unlink(osName(path).constData()) == 0;
+}
 
 bool setWriteable(const QString& path, bool writeable) {
     const QByteArray name = osName(path);
     const int fd = ::open(name.constData(), O_RDONLY);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     struct stat st;
     const bool statted = ::fstat(fd, &st) == 0;
     ::close(fd);
-    if (!statted)
-        return false;
+    if (!statted) return false;
     mode_t mode = st.st_mode & 07777;
     if (writeable)
         mode |= S_IWUSR;
@@ -103,15 +102,13 @@ bool setWriteable(const QString& path, bool writeable) {
 
 bool copyFile(const QString& source, const QString& destination) {
     const QFileInfo sourceInfo(source);
-    if (!sourceInfo.exists())
-        return false;
+    if (!sourceInfo.exists()) return false;
     QString target = destination;
     if (QFileInfo(destination).isDir())
         target = destination + QLatin1Char('/') + sourceInfo.fileName();
 
     const int in = ::open(osName(source).constData(), O_RDONLY);
-    if (in < 0)
-        return false;
+    if (in < 0) return false;
     struct stat st;
     if (::fstat(in, &st) != 0) {
         ::close(in);
@@ -128,10 +125,8 @@ bool copyFile(const QString& source, const QString& destination) {
     QByteArray block(qsizetype(BlockSize), Qt::Uninitialized);
     for (;;) {
         const ssize_t n = ::read(in, block.data(), BlockSize);
-        if (n == 0)
-            break;
-        if (n < 0 && errno == EINTR)
-            continue;
+        if (n == 0) break;
+        if (n < 0 && errno == EINTR) continue;
         if (n < 0 || writeAll(out, block.constData(), n) != 0) {
             ::close(in);
             ::close(out);
@@ -139,8 +134,7 @@ bool copyFile(const QString& source, const QString& destination) {
         }
     }
     ::close(in);
-    if (::close(out) != 0)
-        return false;
+    if (::close(out) != 0) return false;
 
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::utimensat(AT_FDCWD, targetName.constData(), times, 0);
@@ -152,52 +146,43 @@ bool copyFile(const QString& source, const QString& destination) {
 
 bool compressFile(const QString& source, const QString& destination) {
     QByteArray data;
-    if (!readWhole(source, data) || data.isEmpty())
-        return false;
+    if (!readWhole(source, data) || data.isEmpty()) return false;
     const QByteArray compressed = qCompress(data);
-    if (compressed.isEmpty())
-        return false;
+    if (compressed.isEmpty()) return false;
     const QByteArray header(reinterpret_cast<const char*>(compressedFileHeader), 8);
     return writeWhole(destination, header, compressed);
 }
 
 bool decompressFile(const QString& source, const QString& destination) {
     QFile file(source);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
+    if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray header = file.read(8);
     if (header.size() != 8 || memcmp(header.constData(), compressedFileHeader, 8) != 0)
         return false;
     const QByteArray rest = file.readAll();
-    if (rest.isEmpty() || file.error() != QFileDevice::NoError)
-        return false;
+    if (rest.isEmpty() || file.error() != QFileDevice::NoError) return false;
     QByteArray data;
     {
         QuietMessages quiet;
         data = qUncompress(rest);
     }
-    if (data.isEmpty())
-        return false;
+    if (data.isEmpty()) return false;
     return writeWhole(destination, data, QByteArray());
 }
 
 QString friendlyDate(const QDateTime& when) {
-    if (!when.date().isValid() || !when.time().isValid())
-        return QStringLiteral("(not available)");
+    if (!when.date().isValid() || !when.time().isValid()) return QStringLiteral("(not available)");
     return QString::asprintf("%02d/%02d/%02d %02d:%02d", when.date().day(), when.date().month(),
                              when.date().year(), when.time().hour(), when.time().minute());
 }
 
 QString xmlDocumentType(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QString();
+    if (!file.open(QIODevice::ReadOnly)) return QString();
     QDomDocument document;
-    if (!document.setContent(&file))
-        return QString();
+    if (!document.setContent(&file)) return QString();
     QString type = document.doctype().name();
-    if (type.isEmpty())
-        type = document.documentElement().tagName();
+    if (type.isEmpty()) type = document.documentElement().tagName();
     return type.isNull() ? QStringLiteral("") : type;
 }
 

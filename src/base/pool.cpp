@@ -4,7 +4,9 @@ namespace {
 Pool* current = nullptr;
 }
 
-Pool::~Pool() { clear(); }
+Pool::~Pool() {
+    clear();
+}
 
 void* Pool::allocate(size_t size) {
     const size_t rounded = (size + 7) & ~size_t(7);
@@ -38,11 +40,14 @@ size_t Pool::blockCount() const {
     return n;
 }
 
-void Pool::setCurrentPool(Pool* pool) { current = pool; }
-Pool* Pool::currentPool() { return current; }
+void Pool::setCurrentPool(Pool* pool) {
+    current = pool;
+}
+Pool* Pool::currentPool() {
+    return current;
+}
 
 void* PoolObject::operator new(size_t size) {
-    if (!current)
-        current = new Pool; // the fallback pool lives as long as the process
+    if (!current) current = new Pool; // the fallback pool lives as long as the process
     return current->allocate(size);
 }
