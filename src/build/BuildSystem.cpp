@@ -1,0 +1,447 @@
+#include "build/BuildSystem.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#include "build/Builder.h"
+#include "build/PropertyCatalogue.h"
+#include "project/ProjectSystem.h"
+
+BuildSystem* buildSystem = nullptr;
+
+namespace {
+
+const QString Yes = QStringLiteral("Yes");
+const QString No = QStringLiteral("No");
+
+using Row = CatalogueRow<BuildSystem>;
+using P = PropertyClass;
+
+// Creation order is the order of these rows.
+const Row catalogue[] = {
+    {&BuildSystem::buildTreatWarningsAsErrors, "build_treat_warnings_as_errors", "Build Options",
+     "Treat Warnings as Errors", P::Boolean, "No", nullptr, "Treat all warnings as errors."},
+    {&BuildSystem::buildSuppressWarnings, "build_suppress_warnings", "Build Options",
+     "Suppress Warnings", P::Boolean, "No", nullptr, "Don't report warnings."},
+    {&BuildSystem::buildIntermediateDirectory, "build_intermediate_directory", "Build Options",
+     "Intermediate Directory", P::FileName, "$(Configuration)", nullptr,
+     "Specifies a relative path to the intermediate file directory."},
+    {&BuildSystem::buildOutputDirectory, "build_output_directory", "Build Options",
+     "Output Directory", P::FileName, "$(Configuration)", nullptr,
+     "Specifies a relative path to the output file directory."},
+    {&BuildSystem::buildObjectFileName, "build_object_file_name", "Compiler Options",
+     "Object File Name", P::FileName, "$(IntDir)/$(InputName)$(OBJ)", nullptr,
+     "Specifies a name to override the default object file name."},
+    {&BuildSystem::buildOutputFileNameExecutable, "build_output_file_name", "Linker Options",
+     "Executable File Name", P::FileName, "$(OutDir)/$(ProjectName)$(EXE)", nullptr,
+     "Specifies a name to override the default executable file name."},
+    {&BuildSystem::buildOutputFileNameLibrary, "build_output_file_name", "Library Options",
+     "Library File Name", P::FileName, "$(OutDir)/$(ProjectName)$(LIB)", nullptr,
+     "Specifies a name to override the default library file name."},
+    {&BuildSystem::buildQuietly, "build_quietly", "Build Options", "Build Quietly", P::Boolean,
+     "Yes", nullptr, "Suppress the display of startup banners and information messages."},
+    {&BuildSystem::buildAction, "build_action", "(Information)", "Build Action", P::String, "",
+     nullptr, "Specifies what action builds the output file.", 0, 0, false},
+    {&BuildSystem::buildDebugInformation, "build_debug_information", "Build Options",
+     "Include Debug Information", P::Boolean, "Yes", nullptr,
+     "Specifies whether symbolic debug information is generated."},
+    {&BuildSystem::buildExcludeFromBuild, "build_exclude_from_build", "Build Options",
+     "Exclude From Build", P::Boolean, "No", nullptr,
+     "Specifies whether or not to exclude the project/file from the build."},
+    {&BuildSystem::stageOutputFilepath, "stage_output_filepath", "Staging Options",
+     "Output File Path", P::String, "$(OutDir)/$(RelInputPath)", nullptr,
+     "The output file path the stage command will create."},
+    {&BuildSystem::stagePackageFilepath, "stage_package_filepath", "Staging Options",
+     "Package File Path", P::String, "", nullptr,
+     "The package file path that the stage command will update."},
+    {&BuildSystem::stagePackageMemberName, "stage_package_member_name", "Staging Options",
+     "Package Member Name", P::String, "$(StageStudioDirRelativeOutputFilePath)", nullptr,
+     "The name of the package member. The macros $(StageOutputFilePath) and "
+     "$(StageStudioDirRelativeOutputFilePath) are defined."},
+    {&BuildSystem::stageCommand, "stage_command", "Staging Options", "Stage command", P::String,
+     "cp \"$(RelInputPath)\" \"$(StageOutputFilePath)\"", nullptr,
+     "The command to execute. The macros $(StageOutputFilePath) and "
+     "$(StageStudioDirRelativeOutputFilePath) are defined."},
+    {&BuildSystem::stageSetReadonly, "stage_set_readonly", "Staging Options", "Set Readonly",
+     P::Boolean, "No", nullptr, "Set the output file to be readonly - default is read/write."},
+    {&BuildSystem::combineOutputFilepath, "combine_output_filepath", "Combining Options",
+     "Output File Path", P::String, "$(OutDir)/$(InputFileName)", nullptr,
+     "The output file path the stage command will create."},
+    {&BuildSystem::combineCommand, "combine_command", "Combining Options", "Combine command",
+     P::String, "", nullptr, "The command to execute."},
+    {&BuildSystem::combineSetReadonly, "combine_set_readonly", "Combining Options", "Set Readonly",
+     P::Boolean, "No", nullptr, "Set the output file to be readonly - default is read/write."},
+};
+
+QString beforeFirstDot(const QString& name) {
+    const int dot = name.indexOf(QLatin1Char('.'));
+    return dot < 0 ? name : name.left(dot);
+}
+
+QString afterFirstDot(const QString& name) {
+    const int dot = name.indexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+} // namespace
+
+BuildSystem::BuildSystem() : m_fileSystem(&m_realFileSystem) {
+    buildSystem = this;
+    createCatalogue(this, catalogue);
+}
+
+BuildSystem::~BuildSystem() {
+    m_registry.clear();
+    if (buildSystem == this) buildSystem = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Virtual slots
+
+QString BuildSystem::findIncludeFile(const QString& directory, const QString& name,
+                                     const QStringList& includeDirectories) {
+    if (QDir::isAbsolutePath(name)) return statFile(name).exists ? name : QString();
+    QStringList directories;
+    directories << directory << includeDirectories;
+    for (const QString& dir : directories) {
+        const QString candidate = dir.isEmpty() ? name : dir + QLatin1Char('/') + name;
+        if (statFile(candidate).exists) return candidate;
+    }
+    return QString();
+}
+
+QString BuildSystem::output(ProjectElement*, const QString&, bool) {
+    return QString();
+}
+
+QStringList BuildSystem::getDependencies(ProjectElement*, const QString&) {
+    // Source dependencies come from object files, not from scanning sources.
+    return QStringList();
+}
+
+MacroMap BuildSystem::macros(ProjectElement* element, const QString& configuration) {
+    MacroMap map = macroSystem.globalMacros(true);
+    if (!element) return map;
+
+    const QString own =
+        projectSystem->settingFor(element, projectSystem->macrosProperty(), configuration);
+    map = macroSystem.overwriteMacros(
+        map, macroSystem.macrosFromStringList(MacroSystem::stringListFromString(own)));
+
+    if (ProjectElement* project = ProjectSystem::projectContaining(element)) {
+        map[QStringLiteral("ProjectDir")] = projectSystem->projectDirectoryPath(project);
+        map[QStringLiteral("ProjectName")] = project->name();
+    }
+    map[QStringLiteral("Configuration")] = configuration;
+    map[QStringLiteral("Platform")] = projectSystem->platform(element).toLower();
+
+    if (ProjectElement* solution = ProjectSystem::solutionContaining(element)) {
+        const QFileInfo info(solution->getPath().osPathQString());
+        const QString fileName = info.fileName();
+        map[QStringLiteral("SolutionDir")] = info.absolutePath();
+        map[QStringLiteral("SolutionName")] = beforeFirstDot(fileName);
+        map[QStringLiteral("SolutionFileName")] = fileName;
+        map[QStringLiteral("SolutionPath")] = info.absoluteFilePath();
+        map[QStringLiteral("SolutionExt")] = afterFirstDot(fileName);
+    }
+
+    if (element->isFile()) {
+        const QString path = element->getPath().osPathQString();
+        const int slash = path.lastIndexOf(QLatin1Char('/'));
+        const QString fileName = slash < 0 ? path : path.mid(slash + 1);
+        map[QStringLiteral("InputDir")] = slash < 0 ? QString() : path.left(slash);
+        map[QStringLiteral("InputName")] = beforeFirstDot(fileName);
+        map[QStringLiteral("InputFileName")] = fileName;
+        map[QStringLiteral("InputExt")] = afterFirstDot(fileName);
+        map[QStringLiteral("InputPath")] = path;
+        map[QStringLiteral("RelInputPath")] = element->getRelativePath();
+    }
+
+    map[QStringLiteral("OBJ")] = projectSystem->objectFileExtension();
+    map[QStringLiteral("EXE")] = projectSystem->executableFileExtension();
+    map[QStringLiteral("LIB")] = projectSystem->libraryFileExtension();
+    map[QStringLiteral("PackageExt")] = QStringLiteral("hzq");
+
+    QString intDir = macroSystem.replaceMacros(
+        map, projectSystem->settingFor(element, buildIntermediateDirectory, configuration));
+    map[QStringLiteral("IntDir")] = intDir.isEmpty() ? QStringLiteral(".") : intDir;
+    QString outDir = macroSystem.replaceMacros(
+        map, projectSystem->settingFor(element, buildOutputDirectory, configuration));
+    map[QStringLiteral("OutDir")] = outDir.isEmpty() ? QStringLiteral(".") : outDir;
+
+    addMacros(element, configuration, map);
+    return map;
+}
+
+bool BuildSystem::canLoad(ProjectElement*, const QString&) {
+    return false;
+}
+
+bool BuildSystem::canCompile(ProjectElement*, const QString&) {
+    return false;
+}
+
+bool BuildSystem::mustCompile(ProjectElement*, const QString&) {
+    return false;
+}
+
+bool BuildSystem::platformBuild(ProjectElement*, const QString&, Builder*, int) {
+    return false;
+}
+
+void BuildSystem::addMacros(ProjectElement*, const QString&, MacroMap&) {}
+
+// ---------------------------------------------------------------------------
+// Orchestration
+
+int BuildSystem::build(ProjectElement* element, const QString& configuration, Builder* builder,
+                       int flags, bool withDependencies, bool batch) {
+    m_stopRequested = false;
+    m_failed = false;
+    m_built.clear();
+    m_building.clear();
+    clearCaches();
+    if (builder) builder->setFailedFlag(&m_failed);
+
+    bool result = false;
+    if (element && element->isSolution()) {
+        result = solutionBuild(element, configuration, builder, flags, batch);
+    } else if (element && element->isProject() && withDependencies) {
+        result = projectBuild(element, configuration, builder, flags, batch, configuration);
+    } else if (element) {
+        if (builder) displayProjectConfiguration(element, configuration, builder, flags);
+        result = platformBuild(element, configuration, builder, flags);
+        m_built.append({element, configuration, result});
+        if (builder) builder->endGroup(element);
+    }
+
+    if (stopping()) {
+        if (builder) builder->endGroup(element);
+        return m_stopRequested ? 3 : 2;
+    }
+    return result ? 1 : 0;
+}
+
+bool BuildSystem::solutionBuild(ProjectElement* solution, const QString& configuration,
+                                Builder* builder, int flags, bool batch) {
+    if (stopping() || !solution->firstChild()) return false;
+    bool built = false;
+    for (ProjectElement* child = solution->firstChild(); child && !stopping();
+         child = child->nextSibling()) {
+        if (child->isProject())
+            built |= projectBuild(child, configuration, builder, flags, batch, configuration);
+        else if (child->isSolution())
+            built |= solutionBuild(child, configuration, builder, flags, batch);
+    }
+    return built;
+}
+
+bool BuildSystem::projectBuild(ProjectElement* project, const QString& configuration,
+                               Builder* builder, int flags, bool batch,
+                               const QString& batchConfiguration) {
+    return projectBuildInner(project, configuration, builder, flags, batch, batchConfiguration);
+}
+
+bool BuildSystem::projectBuildInner(ProjectElement* project, const QString& configuration,
+                                    Builder* builder, int flags, bool batch,
+                                    const QString& batchConfiguration) {
+    const QStringList configurations =
+        batch ? projectSystem->getBatchBuildConfigurations(project, batchConfiguration)
+              : QStringList{configuration};
+    if (stopping()) return false;
+    bool built = false;
+    for (const QString& c : configurations) {
+        if (stopping()) break;
+        if (projectSystem->settingFor(project, buildExcludeFromBuild, c) != No) continue;
+        bool wasBuilt = false;
+        if (justBuilt(project, c, wasBuilt)) {
+            built = built || wasBuilt;
+            continue;
+        }
+
+        // A project met again while its own dependencies are being built closes a
+        // cycle: nothing would ever end it, so the build fails here.
+        const QPair<ProjectElement*, QString> key(project, c);
+        const int open = m_building.indexOf(key);
+        if (open >= 0) {
+            QStringList names;
+            for (int i = open; i < m_building.size(); ++i)
+                names << m_building.at(i).first->name();
+            names << project->name();
+            if (builder)
+                builder->error(QStringLiteral("Dependency cycle: ") +
+                               names.join(QStringLiteral(" -> ")));
+            m_failed = true;
+            break;
+        }
+        m_building.append(key);
+
+        const QList<ProjectElement*> dependencies =
+            projectSystem->directlyDependsOn(project, configuration);
+        for (ProjectElement* dependency : dependencies) {
+            if (stopping()) break;
+            built = projectBuildInner(dependency, c, builder, flags, batch, batchConfiguration) ||
+                    built;
+        }
+        if (stopping()) {
+            m_building.removeLast();
+            continue;
+        }
+        if (builder) displayProjectConfiguration(project, c, builder, flags);
+        const bool r = platformBuild(project, c, builder, flags);
+        built = built || r;
+        m_built.append({project, c, built});
+        m_building.removeLast();
+        if (builder) builder->endGroup(nullptr);
+    }
+    return built;
+}
+
+void BuildSystem::displayProjectConfiguration(ProjectElement* element, const QString& configuration,
+                                              Builder* builder, int flags) {
+    QString verb = QStringLiteral("Building");
+    if (flags & CleanFlag)
+        verb = (flags & NoBuildFlag) ? QStringLiteral("Cleaning") : QStringLiteral("Rebuilding");
+    ProjectElement* project = ProjectSystem::projectContaining(element);
+    const QString name = project ? project->name() : element->name();
+    const QString title = verb + QStringLiteral(" \"") + name +
+                          QStringLiteral("\" in configuration \"") + configuration +
+                          QLatin1Char('"');
+    builder->beginGroup(element, title, true);
+}
+
+bool BuildSystem::justBuilt(ProjectElement* element, const QString& configuration,
+                            bool& built) const {
+    for (const builtStruct& record : m_built) {
+        if (record.element == element && record.configuration == configuration) {
+            built = record.built;
+            return true;
+        }
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Macros
+
+MacroMap BuildSystem::cachedMacros(ProjectElement* element, const QString& configuration) {
+    const MacroMap base = macroSystem.globalMacros(true);
+    if (m_macroCacheRevision != ProjectElement::treeRevision() || base != m_macroCacheBase) {
+        m_macroCache.clear();
+        m_macroCacheRevision = ProjectElement::treeRevision();
+        m_macroCacheBase = base;
+    }
+    const QPair<ProjectElement*, QString> key(element, configuration);
+    auto it = m_macroCache.constFind(key);
+    if (it != m_macroCache.constEnd()) return it.value();
+    MacroMap map = macros(element, configuration);
+    m_macroCache.insert(key, map);
+    return map;
+}
+
+QString BuildSystem::replaceMacros(ProjectElement* element, const QString& configuration,
+                                   const QString& text) {
+    if (text.isEmpty()) return text;
+    return macroSystem.replaceMacros(cachedMacros(element, configuration), text);
+}
+
+QString BuildSystem::settingForExpanded(ProjectElement* element, PropertyClass* propertyClass,
+                                        const QString& configuration) {
+    return replaceMacros(element, configuration,
+                         projectSystem->settingFor(element, propertyClass, configuration));
+}
+
+void BuildSystem::clearCaches() {
+    m_macroCache.clear();
+    m_macroCacheRevision = ~quint64(0);
+    m_statCache.clear();
+}
+
+// ---------------------------------------------------------------------------
+// Directories
+
+void BuildSystem::ensureDirExists(const QString& fileName) {
+    recursiveMkdir(QFileInfo(fileName).absolutePath());
+}
+
+void BuildSystem::recursiveMkdir(const QString& directory) {
+    const QString absolute = QDir::cleanPath(QFileInfo(directory).absoluteFilePath());
+    if (absolute == QLatin1String("/") || QFileInfo(absolute).isDir()) return;
+    recursiveMkdir(QDir::cleanPath(absolute + QStringLiteral("/..")));
+    QDir().mkdir(absolute);
+}
+
+// ---------------------------------------------------------------------------
+// File times
+
+void BuildSystem::setFileSystem(FileSystem* fileSystem) {
+    m_fileSystem = fileSystem ? fileSystem : &m_realFileSystem;
+    m_statCache.clear();
+}
+
+FileStat BuildSystem::statFile(const QString& path) {
+    auto it = m_statCache.constFind(path);
+    if (it != m_statCache.constEnd()) return it.value();
+    const FileStat st = m_fileSystem->stat(path);
+    m_statCache.insert(path, st);
+    return st;
+}
+
+bool BuildSystem::removeFile(const QString& path) {
+    m_statCache.remove(path);
+    return m_fileSystem->remove(path);
+}
+
+static QString relativeTo(const QString& directory, const QString& fileName) {
+    if (directory.isEmpty() || QDir::isAbsolutePath(fileName)) return fileName;
+    return directory + QLatin1Char('/') + fileName;
+}
+
+bool BuildSystem::exists(const QString& directory, const QString& fileName, QString& resolvedPath,
+                         QDateTime& time, Builder* builder, bool quiet) {
+    resolvedPath = relativeTo(directory, fileName);
+    const FileStat st = statFile(resolvedPath);
+    if (st.exists) {
+        time = QDateTime::fromSecsSinceEpoch(st.seconds);
+        return true;
+    }
+    if (!quiet && builder) builder->message(fileName + QStringLiteral(" does not exist."));
+    return false;
+}
+
+bool BuildSystem::upToDate(const QString& directory, const QString& outputName,
+                           const QDateTime& outputTime, const QStringList& dependencies,
+                           Builder* builder, bool quiet) {
+    const qint64 output = outputTime.toSecsSinceEpoch();
+    for (const QString& dependency : dependencies) {
+        const FileStat st = statFile(relativeTo(directory, dependency));
+        if (!st.exists) {
+            if (!quiet && builder)
+                builder->message(dependency + QStringLiteral(" does not exist."));
+            return false;
+        }
+        if (st.seconds > output) {
+            if (!quiet && builder)
+                builder->message(dependency + QStringLiteral(" is newer than ") + outputName +
+                                 QLatin1Char('.'));
+            return false;
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Registry
+
+void BuildSystem::addPropertyClass(PropertyClass* propertyClass) {
+    m_registry.insert(propertyClass->saveName(), propertyClass);
+}
+
+PropertyClass* BuildSystem::findPropertyClass(const QString& saveName) const {
+    return m_registry.value(saveName, nullptr);
+}
+
+PropertyClass* BuildSystem::adoptPropertyClass(PropertyClass* propertyClass) {
+    m_owned.emplace_back(propertyClass);
+    return propertyClass;
+}

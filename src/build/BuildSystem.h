@@ -1,0 +1,178 @@
+#pragma once
+
+// Root of the build engine: orchestration of solution and project builds,
+// the build property catalogue's generic layer and its registry, the
+// per-element macro map and the file-time half of the up-to-date decisions.
+
+#include <QDateTime>
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+#include "build/FileSystem.h"
+#include "macros/MacroSystem.h"
+
+class Builder;
+class ProjectElement;
+class PropertyClass;
+
+class BuildSystem {
+public:
+    // What building an element means. 4 and 9 have no name and are never produced:
+    // 4 counts as a compile action wherever actions are tested, 9 builds nothing.
+    enum BuildAction {
+        NoAction = 0,
+        Excluded = 1,
+        CompileC = 2,
+        CompileCpp = 3,
+        CompileForth = 5,
+        CompileBasic = 6,
+        Assemble = 7,
+        Prebuilt = 8,
+        Link = 10,
+        Archive = 11,
+        Stage = 12,
+        Combine = 13
+    };
+
+    // Bits of the build flags handed from the driver to the build loop.
+    enum BuildFlag { CleanFlag = 1, ForceFlag = 2, NoBuildFlag = 4, QuietFlag = 8 };
+
+    struct builtStruct {
+        ProjectElement* element;
+        QString configuration;
+        bool built;
+    };
+
+    BuildSystem();
+    virtual ~BuildSystem();
+    BuildSystem(const BuildSystem&) = delete;
+    BuildSystem& operator=(const BuildSystem&) = delete;
+
+    // --- virtual slots -------------------------------------------------------
+    // Source scanning for included files: nothing in the command-line tool calls these.
+    virtual QString findIncludeFile(const QString& directory, const QString& name,
+                                    const QStringList& includeDirectories);
+    virtual QString output(ProjectElement* element, const QString& configuration, bool absolute);
+    virtual QStringList getDependencies(ProjectElement* element, const QString& configuration);
+    // The element's full macro map, built afresh (the toolchain layer extends it).
+    virtual MacroMap macros(ProjectElement* element, const QString& configuration);
+    virtual bool canLoad(ProjectElement* element, const QString& configuration);
+    virtual bool canCompile(ProjectElement* element, const QString& configuration);
+    virtual bool mustCompile(ProjectElement* element, const QString& configuration);
+    virtual bool platformBuild(ProjectElement* element, const QString& configuration,
+                               Builder* builder, int flags);
+    // Called last by BuildSystem::macros; does nothing here.
+    virtual void addMacros(ProjectElement* element, const QString& configuration, MacroMap& map);
+
+    // --- orchestration -------------------------------------------------------
+    // 3 when stopped, 2 when a command failed, else 1 when anything was built, else 0.
+    int build(ProjectElement* element, const QString& configuration, Builder* builder, int flags,
+              bool withDependencies, bool batch);
+    bool solutionBuild(ProjectElement* solution, const QString& configuration, Builder* builder,
+                       int flags, bool batch);
+    bool projectBuild(ProjectElement* project, const QString& configuration, Builder* builder,
+                      int flags, bool batch, const QString& batchConfiguration);
+    void displayProjectConfiguration(ProjectElement* element, const QString& configuration,
+                                     Builder* builder, int flags);
+    bool justBuilt(ProjectElement* element, const QString& configuration, bool& built) const;
+    const QList<builtStruct>& builtList() const { return m_built; }
+
+    bool failed() const { return m_failed; }
+    void setFailed(bool failed = true) { m_failed = failed; }
+    bool stopRequested() const { return m_stopRequested; }
+    void requestStop() { m_stopRequested = true; }
+
+    // --- macros ---------------------------------------------------------------
+    // The (virtual) macro map of the element, cached per (element, configuration)
+    // until clearCaches(): the tree does not change during a build. Date and Time
+    // are produced at expansion time, so a cached map stays correct.
+    MacroMap cachedMacros(ProjectElement* element, const QString& configuration);
+    QString replaceMacros(ProjectElement* element, const QString& configuration,
+                          const QString& text);
+    QString settingForExpanded(ProjectElement* element, PropertyClass* propertyClass,
+                               const QString& configuration);
+    // Forget cached macro maps and file times (call after editing the tree).
+    void clearCaches();
+
+    // --- directories ------------------------------------------------------------
+    void ensureDirExists(const QString& fileName);
+    void recursiveMkdir(const QString& directory);
+
+    // --- file-time decisions ------------------------------------------------------
+    // fileName is taken relative to directory (an absolute name is used as is).
+    bool exists(const QString& directory, const QString& fileName, QString& resolvedPath,
+                QDateTime& time, Builder* builder, bool quiet);
+    // True when every dependency exists and none is strictly newer (whole seconds).
+    bool upToDate(const QString& directory, const QString& outputName, const QDateTime& outputTime,
+                  const QStringList& dependencies, Builder* builder, bool quiet);
+
+    // The file-system seam: stat results are cached per path and dropped whenever
+    // a command runs or a file is removed.
+    void setFileSystem(FileSystem* fileSystem); // not owned; null restores the real one
+    FileSystem* fileSystem() const { return m_fileSystem; }
+    FileStat statFile(const QString& path);
+    bool removeFile(const QString& path);
+    void invalidateFileTimes() { m_statCache.clear(); }
+
+    // --- registry -------------------------------------------------------------------
+    // Later registrations of a save name replace earlier ones.
+    void addPropertyClass(PropertyClass* propertyClass);
+    PropertyClass* findPropertyClass(const QString& saveName) const;
+    // Keeps a class created by a build-system constructor alive as long as the
+    // build system (the registry itself owns nothing).
+    PropertyClass* adoptPropertyClass(PropertyClass* propertyClass);
+
+    // --- catalogue: one member per class -------------------------------------------
+    PropertyClass* buildTreatWarningsAsErrors = nullptr;
+    PropertyClass* buildSuppressWarnings = nullptr;
+    PropertyClass* buildIntermediateDirectory = nullptr;
+    PropertyClass* buildOutputDirectory = nullptr;
+    PropertyClass* buildObjectFileName = nullptr;
+    PropertyClass* buildOutputFileNameExecutable = nullptr;
+    PropertyClass* buildOutputFileNameLibrary = nullptr;
+    PropertyClass* buildQuietly = nullptr;
+    PropertyClass* buildAction = nullptr; // not registered
+    PropertyClass* buildDebugInformation = nullptr;
+    PropertyClass* buildExcludeFromBuild = nullptr;
+    PropertyClass* stageOutputFilepath = nullptr;
+    PropertyClass* stagePackageFilepath = nullptr;
+    PropertyClass* stagePackageMemberName = nullptr;
+    PropertyClass* stageCommand = nullptr;
+    PropertyClass* stageSetReadonly = nullptr;
+    PropertyClass* combineOutputFilepath = nullptr;
+    PropertyClass* combineCommand = nullptr;
+    PropertyClass* combineSetReadonly = nullptr;
+
+protected:
+    // Failed or stop requested: no further command, file or project is started.
+    bool stopping() const { return m_failed || m_stopRequested; }
+
+    bool m_failed = false;
+    bool m_stopRequested = false;
+
+private:
+    bool projectBuildInner(ProjectElement* project, const QString& configuration, Builder* builder,
+                           int flags, bool batch, const QString& batchConfiguration);
+
+    QList<builtStruct> m_built;
+    // Projects whose build is under way, to stop dependency cycles.
+    QList<QPair<ProjectElement*, QString>> m_building;
+    QMap<QString, PropertyClass*> m_registry;
+    std::vector<std::unique_ptr<PropertyClass>> m_owned;
+
+    QHash<QPair<ProjectElement*, QString>, MacroMap> m_macroCache;
+    quint64 m_macroCacheRevision = ~quint64(0);
+    MacroMap m_macroCacheBase; // global and system macros the cache was built on
+
+    RealFileSystem m_realFileSystem;
+    FileSystem* m_fileSystem;
+    QHash<QString, FileStat> m_statCache;
+};
+
+extern BuildSystem* buildSystem;

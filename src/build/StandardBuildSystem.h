@@ -1,0 +1,166 @@
+#pragma once
+
+// The toolchain-neutral build layer: compiler, linker, external-build and
+// target settings, the per-project build loop, the build-action and output
+// queries, the setting half of the up-to-date decisions and the builtin
+// commands. The toolchain layer fills in the hooks that form real commands.
+
+#include "build/BuildSystem.h"
+
+class StandardBuildSystem : public BuildSystem {
+public:
+    // loadFileTypes follow "Detect" in the enumeration of external_load_file_type.
+    explicit StandardBuildSystem(const QStringList& loadFileTypes = QStringList());
+    ~StandardBuildSystem() override;
+
+    // --- virtual slots of BuildSystem ------------------------------------------
+    QString output(ProjectElement* element, const QString& configuration, bool absolute) override;
+    bool canLoad(ProjectElement* element, const QString& configuration) override;
+    bool canCompile(ProjectElement* element, const QString& configuration) override;
+    bool mustCompile(ProjectElement* element, const QString& configuration) override;
+    bool platformBuild(ProjectElement* element, const QString& configuration, Builder* builder,
+                       int flags) override;
+
+    // --- toolchain hooks ------------------------------------------------------------
+    // Forms the command for the action and runs it through the builder; success or
+    // failure shows only in the failed flag.
+    virtual void createCommandFor(ProjectElement* element, const QString& configuration,
+                                  BuildAction action, const QString& outputName,
+                                  const QString& resolvedOutputPath, const QStringList& inputs,
+                                  Builder* builder, bool quiet, bool clean) = 0;
+    // False (with one explanation unless quiet) when a setting that shapes the
+    // action's command changed after outputTime. Layers above ask this first.
+    virtual bool commandUpToDate(ProjectElement* element, const QString& configuration,
+                                 const QDateTime& outputTime, BuildAction action, Builder* builder,
+                                 bool quiet);
+    // The files the object was built from, as recorded in it; empty when unknown.
+    virtual QStringList getObjectFileDependencies(const QString& projectDirectory,
+                                                  const QString& sourcePath,
+                                                  const QString& objectFilePath) = 0;
+    // Adds or refreshes (file non-empty) or removes (file empty) one member of a
+    // compressed package. Without force an up-to-date member is left alone.
+    virtual void addToRemoveFromArchive(const QString& archivePath, const QString& memberName,
+                                        const QString& filePath, Builder* builder, bool quiet,
+                                        bool force);
+    // Extensions with their leading dot; by default the project system's.
+    virtual QString getObjectFileExtension() const;
+    virtual QString getExecutableFileExtension() const;
+    virtual QString getLibraryFileExtension() const;
+
+    // --- builtin commands (carried out inside the tool) ----------------------------
+    bool builtinCommand(const QString& directory, const QStringList& command, QString& errorText);
+    static QStringList splitCommand(const QString& text);
+
+    // --- queries of the build loop ------------------------------------------------------
+    BuildAction buildAction(ProjectElement* element, const QString& configuration);
+    QString output(BuildAction action, ProjectElement* element, const QString& configuration,
+                   bool absolute);
+    // Outputs of the element, its following siblings and their descendants, depth first.
+    void findOutputs(ProjectElement* element, const QString& configuration, QStringList& list,
+                     bool absolute);
+    // Relative paths of the non-excluded files from the element on, depth first.
+    void findRelativeInputs(ProjectElement* element, const QString& configuration,
+                            QStringList& list);
+    ProjectElement* findFileOfType(ProjectElement* element, const QString& configuration,
+                                   const QString& fileType);
+    void cleanFile(const QString& path, bool quiet, Builder* builder);
+
+    bool useLinkerScriptFileForLink(ProjectElement* project, const QString& configuration,
+                                    QString& path);
+    bool useMemoryMapFileForLink(ProjectElement* project, const QString& configuration,
+                                 QString& path);
+    bool useSectionPlacementFileForLink(ProjectElement* project, const QString& configuration,
+                                        QString& path);
+    bool additionalOutputFileUpToDate(ProjectElement* project, const QString& configuration,
+                                      const QString& outputPath, const QStringList& dependencies,
+                                      Builder* builder, bool quiet);
+    bool mapOutputFileUpToDate(ProjectElement* project, const QString& configuration,
+                               const QString& outputPath, const QStringList& dependencies,
+                               Builder* builder, bool quiet);
+
+    bool platformBuild1(ProjectElement* element, const QString& configuration, Builder* builder,
+                        int flags);
+
+    // Absolute directory of the project being built (set by platformBuild).
+    const QString& projectDirectory() const { return m_projectDirectory; }
+    void setProjectDirectory(const QString& directory) { m_projectDirectory = directory; }
+    // Object file (absolute path) -> files it was built from.
+    QMap<QString, QStringList>& dependencyCache() { return m_dependencyCache; }
+
+    // --- catalogue: one member per class ------------------------------------------------
+    PropertyClass* cEnforceAnsiChecking = nullptr;
+    PropertyClass* cUndefineAllPreprocessorDefinitions = nullptr;
+    PropertyClass* cPreprocessorDefinitions = nullptr;
+    PropertyClass* cPreprocessorUndefinitions = nullptr;
+    PropertyClass* cIgnoreIncludes = nullptr;
+    PropertyClass* cSystemIncludeDirectories = nullptr;
+    PropertyClass* cUserIncludeDirectories = nullptr;
+    PropertyClass* cAdditionalOptions = nullptr;
+    PropertyClass* cppEnableExceptions = nullptr;
+    PropertyClass* cppEnableRtti = nullptr;
+    PropertyClass* asmAdditionalOptions = nullptr;
+    PropertyClass* defaultCodeSection = nullptr;
+    PropertyClass* defaultDataSection = nullptr;
+    PropertyClass* defaultZeroedSection = nullptr;
+    PropertyClass* defaultConstSection = nullptr;
+    PropertyClass* defaultVectorSection = nullptr;
+
+    PropertyClass* linkIncludeStandardLibraries = nullptr;
+    PropertyClass* linkUseMultiThreadedLibraries = nullptr;
+    PropertyClass* linkSymbolDefinitions = nullptr;
+    PropertyClass* linkerKeepSymbols = nullptr;
+    PropertyClass* linkerAdditionalFiles = nullptr;
+    PropertyClass* linkerAdditionalOptions = nullptr;
+    PropertyClass* linkerMemoryMapFile = nullptr;
+    PropertyClass* linkerSectionPlacementFile = nullptr;
+    PropertyClass* linkerOutputFormat = nullptr;
+    PropertyClass* linkerMapFile = nullptr;
+    PropertyClass* linkerPrintfFmtLevel = nullptr;
+    PropertyClass* linkerPrintfWidthPrecisionSupported = nullptr;
+    PropertyClass* linkerPrintfFpEnabled = nullptr;
+    PropertyClass* linkerScanfFmtLevel = nullptr;
+    PropertyClass* linkerScanfFpEnabled = nullptr;
+    PropertyClass* linkerScanfCharacterGroupMatchingEnabled = nullptr;
+    PropertyClass* linkerPostBuildCommand = nullptr;
+    PropertyClass* externalBuildFileName = nullptr;
+    PropertyClass* externalBuildCommand = nullptr;
+    PropertyClass* externalCleanCommand = nullptr;
+    PropertyClass* externalStartAddress = nullptr;
+    PropertyClass* externalLoadAddress = nullptr;
+    PropertyClass* externalLoadFileType = nullptr;
+    PropertyClass* targetResetScript = nullptr;
+    PropertyClass* targetAttachScript = nullptr;
+    PropertyClass* targetGoScript = nullptr;
+    PropertyClass* targetStopScript = nullptr;
+    PropertyClass* propertyGroupsFilePath = nullptr;
+
+private:
+    bool compile(ProjectElement* element, const QString& configuration, BuildAction action,
+                 Builder* builder, bool force, bool clean, bool noBuild, bool quiet);
+    bool link(ProjectElement* project, const QString& configuration, Builder* builder, bool force,
+              bool clean, bool noBuild, bool quiet);
+    bool archive(ProjectElement* project, const QString& configuration, Builder* builder,
+                 bool force, bool clean, bool noBuild, bool quiet);
+    bool stage(ProjectElement* file, const QString& configuration, Builder* builder, bool force,
+               bool clean, bool noBuild, bool quiet);
+    bool combine(ProjectElement* project, const QString& configuration, Builder* builder,
+                 bool force, bool clean, bool noBuild, bool quiet);
+    bool externalBuild(ProjectElement* project, const QString& configuration, Builder* builder,
+                       bool force, bool clean, bool noBuild);
+    // chmod +w/-w of an output after its command, through the builder.
+    void runChmod(const QString& directory, bool readOnly, const QString& path, Builder* builder);
+    // Runs the builder's prepared command and forgets file times (outputs change).
+    void runCommand(Builder* builder);
+    void reportUpToDate(Builder* builder, bool quiet, const QString& outputName, const char* tail);
+    // Makes the element's property groups file current, when it names one.
+    void loadPropertyGroups(ProjectElement* element, const QString& configuration);
+    bool useFileForLink(ProjectElement* project, const QString& configuration,
+                        const QString& fileType, PropertyClass* setting, QString& path);
+    bool sideOutputUpToDate(const QString& outputPath, const QString& extension, Builder* builder,
+                            bool quiet);
+
+    QString m_projectDirectory;
+    QMap<QString, QStringList> m_dependencyCache;
+};
+
+extern StandardBuildSystem* standardBuildSystem;
