@@ -1,0 +1,77 @@
+#include "build/Builtins.h"
+
+#include "base/QTx.h"
+
+#include <QFileInfo>
+
+namespace Builtins {
+
+namespace {
+
+QString argument(const QStringList& command, int index) {
+    return index < command.size() ? command.at(index) : QString();
+}
+
+} // namespace
+
+bool builtinCommand(const QString& directory, const QStringList& command, QString& errorText) {
+    if (command.isEmpty()) return false;
+    const QString& name = command.first();
+    if (name == QLatin1String("cp")) {
+        cp(directory, argument(command, 1), argument(command, 2), errorText);
+        return true;
+    }
+    if (name == QLatin1String("chmod")) {
+        chmod(directory, argument(command, 1) == QLatin1String("+w"), argument(command, 2),
+              errorText);
+        return true;
+    }
+    if (name == QLatin1String("rm")) {
+        rm(directory, argument(command, 1), errorText);
+        return true;
+    }
+    // "xmlcp" and "mkhdr" are run as programs until their workers exist.
+    return false;
+}
+
+QStringList splitCommand(const QString& text) {
+    QStringList result;
+    QString item;
+    bool quoted = false;
+    for (QChar c : text) {
+        if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+        } else if (c == QLatin1Char(' ') && !quoted) {
+            if (!item.isEmpty()) result.append(item);
+            item.clear();
+        } else {
+            item += c;
+        }
+    }
+    if (!item.isEmpty()) result.append(item);
+    return result;
+}
+
+QString getAbsPath(const QString& directory, const QString& path) {
+    if (path.isEmpty() || QFileInfo(path).isRelative()) return directory + QLatin1Char('/') + path;
+    return path;
+}
+
+void cp(const QString& directory, const QString& source, const QString& destination,
+        QString& errorText) {
+    const QString from = getAbsPath(directory, source);
+    const QString to = getAbsPath(directory, destination);
+    if (QFileInfo::exists(to) || QFileInfo(to).isSymLink()) QTx::removeFile(to);
+    if (!QTx::copyFile(from, to)) errorText = QStringLiteral("cp failed");
+}
+
+void rm(const QString& directory, const QString& file, QString& errorText) {
+    if (!QTx::removeFile(getAbsPath(directory, file))) errorText = QStringLiteral("rm failed");
+}
+
+void chmod(const QString& directory, bool writeable, const QString& file, QString& errorText) {
+    if (!QTx::setWriteable(getAbsPath(directory, file), writeable))
+        errorText = QStringLiteral("chmod failed");
+}
+
+} // namespace Builtins

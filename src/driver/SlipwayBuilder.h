@@ -1,0 +1,42 @@
+#pragma once
+
+#include "build/Builder.h"
+
+#include <cstdio>
+
+// The console builder: progress lines on standard output, indented two blanks
+// per open group, commands run as builtins or child processes.
+class SlipwayBuilder : public Builder {
+public:
+    SlipwayBuilder(bool echo, bool show, FILE* out = stdout);
+
+    void beginGroup(ProjectElement* element, const QString& title, bool flag) override;
+    void endGroup(ProjectElement* element) override;
+    void init() override;
+    void setDirectory(const QString& directory) override { m_directory = directory; }
+    void setCommand(const QStringList& command) override { m_command = command; }
+    void setEnvironment(const QStringList& environment) override { m_environment = environment; }
+    void setOutputFiles(const QStringList& files) override;
+    void setTemporaryFiles(const QStringList& files) override;
+    void doit() override;
+    void error(const QString& text) override { printLine(text); }
+    void note(const QString& text) override { printLine(text); }
+    void success(const QString& text) override { printLine(text); }
+    void message(const QString& text) override { printLine(text); }
+
+    int indent() const { return m_indent; }
+    const QString& directory() const { return m_directory; }
+    const QStringList& command() const { return m_command; }
+
+private:
+    // Only printable ASCII survives: tabs, line breaks and anything above 0x7E are dropped.
+    void printLine(const QString& text);
+
+    bool m_echo;
+    bool m_show;
+    QString m_directory;
+    QStringList m_command;
+    QStringList m_environment;
+    int m_indent = 0;
+    FILE* m_out;
+};
