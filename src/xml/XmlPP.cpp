@@ -1,0 +1,280 @@
+#include "xml/XmlPP.h"
+
+#include "driver/Branding.h"
+#include "macros/MacroSystem.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
+#include <QtGlobal>
+
+namespace XmlPPText {
+
+const char* const conditionWarning =
+    "XmlPP::processConditionals(): one condition required for <if[not]>";
+const char* const defineWarning =
+    "XmlPP::processConditionals(): missing name and/or value in <define>";
+const char* const filenameWarning = "XmlPP::processConditionals(): missing filename in <include>";
+const char* const openWarning = "XmlPP::processConditionals(): couldn't open include file ";
+const char* const depthWarning = "XmlPP::processConditionals(): elements nested too deeply";
+const char* const includeDepthWarning =
+    "XmlPP::processConditionals(): includes nested too deeply at ";
+
+QMap<QString, QString> macrosFromText(const QString& text) {
+    if (text.isEmpty()) return {};
+    return macroSystem.overwriteMacros(
+        {}, macroSystem.macrosFromStringList(MacroSystem::stringListFromString(text)));
+}
+
+QStringList alternatives(const QString& list) {
+    return list.split(',', Qt::SkipEmptyParts);
+}
+
+} // namespace XmlPPText
+
+using namespace XmlPPText;
+
+namespace {
+void warn(const QString& text) {
+    qWarning("%s", text.toLocal8Bit().constData());
+}
+} // namespace
+
+XmlPP::XmlPP() {
+    m_definitions.insert("ide", Get_STUDIO_NAME());
+    m_definitions.insert("platform", Get_PLATFORM());
+    m_definitions.insert("release", Get_SOFTWARE_RELEASE());
+    m_definitions.insert("build", "RELEASE");
+    m_definitions.insert("host", "UNIX");
+}
+
+XmlPP::~XmlPP() = default;
+
+void XmlPP::define(const QString& name, const QString& value) {
+    m_definitions[name] = value;
+}
+
+QString XmlPP::getdefine(const QString& name) const {
+    return m_definitions.value(name);
+}
+
+bool XmlPP::setContent(QDomDocument& document, const QByteArray& text, QString* errorMessage,
+                       int* errorLine, int* errorColumn) {
+    return document.setContent(text, errorMessage, errorLine, errorColumn);
+}
+
+bool XmlPP::load(const QString& fileName, const QString& macroText, bool expand,
+                 QString* errorMessage, int* errorLine, int* errorColumn) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (errorMessage) *errorMessage = "couldn't read " + fileName;
+        if (errorLine) *errorLine = 0;
+        if (errorColumn) *errorColumn = 0;
+        return false;
+    }
+    if (!setContent(m_document, file.readAll(), errorMessage, errorLine, errorColumn)) return false;
+    process(m_document.firstChild(), fileName, macrosFromText(macroText), expand);
+    return true;
+}
+
+bool XmlPP::load(QIODevice* source, bool expand, QString* errorMessage, int* errorLine,
+                 int* errorColumn) {
+    if (!source || (!source->isOpen() && !source->open(QIODevice::ReadOnly))) {
+        if (errorMessage) *errorMessage = "couldn't read input";
+        return false;
+    }
+    if (!setContent(m_document, source->readAll(), errorMessage, errorLine, errorColumn))
+        return false;
+    process(m_document.firstChild(), QString(), Macros(), expand);
+    return true;
+}
+
+bool XmlPP::isDefined(const QString& name, const Macros& macros) const {
+    return m_definitions.contains(name) || macros.contains(name);
+}
+
+QString XmlPP::valueOf(const QString& name, const Macros& macros) const {
+    auto d = m_definitions.constFind(name);
+    if (d != m_definitions.constEnd()) return *d;
+    return macros.value(name);
+}
+
+void XmlPP::expandAttributes(QDomElement& e, const Macros& macros) {
+    const QDomNamedNodeMap attrs = e.attributes();
+    for (int i = 0; i < attrs.count(); ++i) {
+        QDomAttr a = attrs.item(i).toAttr();
+        const QString value = a.value();
+        const QString expanded = macroSystem.replaceMacros(macros, value);
+        if (expanded != value) a.setValue(expanded);
+    }
+}
+
+void XmlPP::process(QDomNode node, const QString& currentFile, const Macros& macros, bool expand) {
+    if (m_depth >= maxNesting) {
+        warn(depthWarning);
+        return;
+    }
+    ++m_depth;
+    while (!node.isNull()) {
+        if (node.isElement())
+            node = processElement(node.toElement(), currentFile, macros, expand);
+        else
+            node = node.nextSibling();
+    }
+    --m_depth;
+}
+
+void XmlPP::keepContent(QDomElement e, const QString& currentFile, const Macros& macros,
+                        bool expand) {
+    process(e.firstChild(), currentFile, macros, expand);
+    QDomNode parent = e.parentNode();
+    QDomNode after = e;
+    while (!e.firstChild().isNull()) {
+        QDomNode child = e.firstChild();
+        parent.insertAfter(child, after);
+        after = child;
+    }
+    parent.removeChild(e);
+}
+
+QDomNode XmlPP::processElement(QDomElement e, const QString& currentFile, const Macros& macros,
+                               bool expand) {
+    const QDomNode next = e.nextSibling();
+    if (expand) expandAttributes(e, macros);
+    const QString tag = e.tagName();
+
+    if (tag == "if" || tag == "ifnot") {
+        const QDomNamedNodeMap attrs = e.attributes();
+        if (attrs.count() != 1) {
+            warn(conditionWarning);
+            process(e.firstChild(), currentFile, macros, expand);
+            return next;
+        }
+        const QDomAttr a = attrs.item(0).toAttr();
+        const bool listed = alternatives(a.value()).contains(valueOf(a.name(), macros));
+        if (listed == (tag == "if"))
+            keepContent(e, currentFile, macros, expand);
+        else
+            e.parentNode().removeChild(e);
+        return next;
+    }
+    if (tag == "ifdef" || tag == "ifndef") {
+        const bool defined = isDefined(e.attribute("name"), macros);
+        if (defined == (tag == "ifdef"))
+            keepContent(e, currentFile, macros, expand);
+        else
+            e.parentNode().removeChild(e);
+        return next;
+    }
+    if (tag == "switch") {
+        const QString value = valueOf(e.attribute("name"), macros);
+        QDomElement selected, fallback;
+        for (QDomElement c = e.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
+            if (c.tagName() == "case") {
+                if (expand) expandAttributes(c, macros);
+                if (alternatives(c.attribute("value")).contains(value)) {
+                    selected = c;
+                    break;
+                }
+            } else if (c.tagName() == "default") {
+                fallback = c;
+            }
+        }
+        if (selected.isNull()) selected = fallback;
+        if (!selected.isNull()) {
+            // The chosen branch's content takes the place of the switch.
+            process(selected.firstChild(), currentFile, macros, expand);
+            QDomNode parent = e.parentNode();
+            QDomNode after = e;
+            while (!selected.firstChild().isNull()) {
+                QDomNode child = selected.firstChild();
+                parent.insertAfter(child, after);
+                after = child;
+            }
+        }
+        e.parentNode().removeChild(e);
+        return next;
+    }
+    if (tag == "define") {
+        if (!e.hasAttribute("name") || !e.hasAttribute("value"))
+            warn(defineWarning);
+        else
+            define(e.attribute("name"), e.attribute("value"));
+        e.parentNode().removeChild(e);
+        return next;
+    }
+    if (tag == "expand_definition") {
+        const QDomText text = m_document.createTextNode(getdefine(e.attribute("name")));
+        e.parentNode().replaceChild(text, e);
+        return next;
+    }
+    if (tag == "include") return processInclude(e, currentFile, macros, expand);
+
+    process(e.firstChild(), currentFile, macros, expand);
+    return next;
+}
+
+QDomNode XmlPP::processInclude(QDomElement e, const QString& currentFile, const Macros& macros,
+                               bool expand) {
+    const QDomNode next = e.nextSibling();
+    if (!e.hasAttribute("filename")) {
+        warn(filenameWarning);
+        process(e.firstChild(), currentFile, macros, expand);
+        return next;
+    }
+    const QString path = QFileInfo(currentFile).path() + "/" + e.attribute("filename");
+    if (m_includeDepth >= maxIncludeDepth) {
+        warn(includeDepthWarning + path);
+        return next;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        warn(openWarning + path);
+        return next;
+    }
+    QDomDocument included;
+    QString message;
+    int line = 0, column = 0;
+    if (!setContent(included, file.readAll(), &message, &line, &column)) {
+        warn(QString("XmlPP::processConditionals(): error \"%1\" in include file %2 line:%3 "
+                     "column:%4")
+                 .arg(message, path)
+                 .arg(line)
+                 .arg(column));
+        return next;
+    }
+    QDomElement root = m_document.importNode(included.documentElement(), true).toElement();
+    if (root.isNull()) {
+        e.parentNode().removeChild(e);
+        return next;
+    }
+    e.parentNode().replaceChild(root, e);
+
+    ++m_includeDepth;
+    if (expand || e.hasAttribute("expand_macros")) {
+        Macros inner = macros;
+        if (e.hasAttribute("macros")) {
+            QString text = e.attribute("macros");
+            text.remove('\n');
+            inner = macroSystem.overwriteMacros(
+                macros, macroSystem.macrosFromStringList(MacroSystem::stringListFromString(text)));
+        }
+        expandAttributes(root, inner);
+        process(root.firstChild(), path, inner, true);
+    } else {
+        process(root.firstChild(), path, macros, false);
+    }
+    --m_includeDepth;
+
+    if (e.hasAttribute("no_root")) {
+        QDomNode parent = root.parentNode();
+        QDomNode after = root;
+        while (!root.firstChild().isNull()) {
+            QDomNode child = root.firstChild();
+            parent.insertAfter(child, after);
+            after = child;
+        }
+        parent.removeChild(root);
+    }
+    return next;
+}
