@@ -189,6 +189,7 @@ bool MemoryMap::load(const QString& fileName, const QString& macroText) {
     if (!XMLPP2::load(path, macroText)) return false;
     const QFileInfo info(path);
     m_fileName = fileName;
+    m_importDir = info.path();
     m_lastModified = info.lastModified();
     m_readOnly = !info.isWritable();
     processImports();
@@ -196,7 +197,8 @@ bool MemoryMap::load(const QString& fileName, const QString& macroText) {
     return true;
 }
 
-bool MemoryMap::loadFromString(const QByteArray& text) {
+bool MemoryMap::loadFromString(const QByteArray& text, const QString& importDir) {
+    m_importDir = importDir;
     if (!XMLDocument::loadFromString(text)) return false;
     processImports();
     fixupAddresses(getRoot(), 0);
@@ -206,8 +208,8 @@ bool MemoryMap::loadFromString(const QByteArray& text) {
 QString MemoryMap::importPath(const MemoryMapElement* import) const {
     // Relative names are taken from the directory of the importing map.
     const QString name = expandedName(import->attributeString("filename"));
-    if (m_fileName.isEmpty() || !QFileInfo(name).isRelative()) return name;
-    return QFileInfo(expandedName(m_fileName)).path() + "/" + name;
+    if (m_importDir.isEmpty() || !QFileInfo(name).isRelative()) return name;
+    return m_importDir + "/" + name;
 }
 
 void MemoryMap::processImports() {

@@ -97,8 +97,9 @@ public:
     // The file name is expanded with the global macros. False when the file
     // cannot be read or parsed.
     bool load(const QString& fileName, const QString& macroText);
-    // No preprocessing; imports and addresses are processed.
-    bool loadFromString(const QByteArray& text);
+    // No preprocessing; imports and addresses are processed. Relative import
+    // names resolve against importDir (the working directory when empty).
+    bool loadFromString(const QByteArray& text, const QString& importDir = QString());
 
     MemoryMapElement* getRoot() const;
     // Topmost segments in document order (reversed on request).
@@ -128,6 +129,7 @@ private:
 
     QString m_macroText;
     QString m_fileName;
+    QString m_importDir;
     QDateTime m_lastModified;
     bool m_readOnly = false;
 };
