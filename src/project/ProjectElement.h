@@ -65,9 +65,7 @@ public:
     // Configuration children, by Name.
     ProjectElement* getConfigurationElement(const QString& name) const;
     int numConfigurationElements() const { return m_configurations.size(); }
-    const QMap<QString, ProjectElement*>& configurationElements() const {
-        return m_configurations;
-    }
+    const QMap<QString, ProjectElement*>& configurationElements() const { return m_configurations; }
     // Re-reads the Name of every configuration child (after a rename).
     void rebuildConfigurationMap();
 
@@ -93,6 +91,10 @@ public:
     const QMap<QString, QDateTime>& changeTimes() const { return m_changeTimes; }
     const QMap<QString, bool>& changeFlags() const { return m_changeFlags; }
     void clearChangeTimes();
+    // Restores a change record (for front ends that keep records across sessions).
+    void setChangeTime(const QString& name, const QDateTime& time) {
+        m_changeTimes.insert(name, time);
+    }
     // Whether a change time is recorded for the attribute, and which.
     bool hasModifiedProperty(const QString& name, QDateTime* time = nullptr) const;
     // For up-to-date checks: whether the configuration child's change record

@@ -3,8 +3,8 @@
 // The solution model: loading and saving solution files, path questions,
 // resolution of settings per configuration, dependencies and build order.
 
-#include "project/Property.h"
 #include "project/ProjectElement.h"
+#include "project/Property.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -30,8 +30,7 @@ struct SolutionLoadError {
     int line = 0;
     int column = 0;
 
-    SolutionLoadError(const QString& file, const QString& msg)
-        : fileName(file), message(msg) {}
+    SolutionLoadError(const QString& file, const QString& msg) : fileName(file), message(msg) {}
     SolutionLoadError(const QString& file, const QString& msg, int l, int c)
         : fileName(file), hasPosition(true), message(msg), line(l), column(c) {}
     // One line as a user would want to read it.
@@ -172,11 +171,10 @@ public:
     PropertyValueList* settingsFor(ProjectElement* element, const QString& configuration);
 
     // Whether the setting is unchanged since time; explains on the builder when not.
-    bool upToDate(ProjectElement* element, const PropertyClass* cls,
-                  const QString& configuration, const QDateTime& time, Builder* builder,
-                  bool quiet);
-    bool upToDate1(ProjectElement* element, const PropertyClass* cls,
-                   const QString& configuration, const QDateTime& time);
+    bool upToDate(ProjectElement* element, const PropertyClass* cls, const QString& configuration,
+                  const QDateTime& time, Builder* builder, bool quiet);
+    bool upToDate1(ProjectElement* element, const PropertyClass* cls, const QString& configuration,
+                   const QDateTime& time);
 
     // ---- dependencies and build order ----
     void updateProjectList();
@@ -184,8 +182,7 @@ public:
     const ProjectMap& solutionProjects(ProjectElement* element) const;
     ProjectElement* findProject(ProjectElement* element, const QString& name) const;
     QString getGlobalProjectName(ProjectElement* project) const;
-    QList<ProjectElement*> directlyDependsOn(ProjectElement* project,
-                                             const QString& configuration);
+    QList<ProjectElement*> directlyDependsOn(ProjectElement* project, const QString& configuration);
     // The project first, then everything it depends on, each once.
     QList<ProjectElement*> dependsOn(ProjectElement* project, const QString& configuration);
     void dependsOn(ProjectElement* project, const QString& configuration,
@@ -196,14 +193,13 @@ public:
                                       QStringList* cycles = nullptr);
     // "dependency cycle: a -> b -> a" when project depends on itself, else empty.
     QString dependencyCycle(ProjectElement* project, const QString& configuration);
-    QStringList getBatchBuildConfigurations(ProjectElement* element,
-                                            const QString& configuration);
+    QStringList getBatchBuildConfigurations(ProjectElement* element, const QString& configuration);
     void setBatchBuildConfigurations(ProjectElement* element, const QString& configuration,
                                      const QStringList& list);
 
     // ---- editing ----
-    ProjectElement* createFolder(ProjectElement* parent, const QString& name,
-                                 const QString& filter, bool flag = false);
+    ProjectElement* createFolder(ProjectElement* parent, const QString& name, const QString& filter,
+                                 bool flag = false);
     ProjectElement* createConfiguration(ProjectElement* element, const QString& name,
                                         bool flag = false);
     ProjectElement* addFile(ProjectElement* parent, const QString& path, bool flag = false);
@@ -216,8 +212,8 @@ public:
     void removeConfiguration(ProjectElement* element, const QString& name);
     void setProperty(ProjectElement* element, const PropertyClass* cls,
                      const QString& configuration, const QString& value, bool flag = false);
-    void setProperty(ProjectElement* element, const QString& saveName,
-                     const QString& configuration, const QString& value, bool flag = false);
+    void setProperty(ProjectElement* element, const QString& saveName, const QString& configuration,
+                     const QString& value, bool flag = false);
     void removeProperty(ProjectElement* element, const PropertyClass* cls,
                         const QString& configuration);
     void removeProperty(ProjectElement* element, const QString& saveName,
@@ -243,8 +239,8 @@ private:
     void buildOrderStep(ProjectElement* project, const QString& configuration,
                         QList<ProjectElement*>& list, QList<ProjectElement*>& placing,
                         QStringList* cycles);
-    QString resolve(ProjectElement* element, const PropertyClass* cls,
-                    const QString& configuration) const;
+    QString resolve(ProjectElement* element, const PropertyClass* cls, const QString& configuration,
+                    bool& found) const;
     const QStringList& inheritedListFor(ProjectElement* element,
                                         const QString& configuration) const;
     static void walkTree(ProjectElement* element,
@@ -289,7 +285,11 @@ private:
         }
     };
     friend size_t qHash(const CacheKey& key, size_t seed);
-    QHash<CacheKey, QString> m_settingCache;
+    struct CachedSetting {
+        bool found = false;
+        QString value;
+    };
+    QHash<CacheKey, CachedSetting> m_settingCache;
     quint64 m_cacheRevision = ~quint64(0);
 };
 

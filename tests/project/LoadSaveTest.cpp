@@ -1,0 +1,266 @@
+#include "SolutionFixture.h"
+
+#include "macros/MacroSystem.h"
+
+#include <QDomDocument>
+
+namespace {
+
+SolutionLoadError loadError(ProjectSystem& ps, const QString& file) {
+    try {
+        ps.loadSolution(file);
+    } catch (const SolutionLoadError& e) {
+        return e;
+    }
+    ADD_FAILURE() << "no error loading " << file.toStdString();
+    return SolutionLoadError(QString(), QString());
+}
+
+TEST_F(SolutionTest, LoadsTreeInDocumentOrder) {
+    ProjectElement* s = load("demo.hzp", R"x(<solution Name="demo" version="1">
+  <configuration Name="Debug" inherited_configurations="Base"/>
+  <project Name="app">
+    <configuration Name="Common" project_type="Executable"/>
+    <folder Name="Source Files">
+      <file file_name="main.c"/>
+      <file file_name="util.c"/>
+    </folder>
+    <file file_name="readme.txt"/>
+  </project>
+</solution>)x");
+    ASSERT_NE(s, nullptr);
+    EXPECT_EQ(s->kind(), ProjectElement::Solution);
+    EXPECT_EQ(s->name(), "demo");
+    EXPECT_EQ(ps.solutionVersion(), "1");
+    EXPECT_EQ(s->getPath().osPathQString(), path("demo.hzp"));
+    ProjectElement* app = project("app");
+    ASSERT_NE(app, nullptr);
+    QStringList files;
+    for (ProjectElement* f : ProjectSystem::sourceFiles(app))
+        files << f->fileName();
+    EXPECT_EQ(files, QStringList({"main.c", "util.c", "readme.txt"}));
+    EXPECT_EQ(ps.getProjectType(app), "Executable");
+    EXPECT_FALSE(ps.modified());
+    EXPECT_EQ(ps.solutionSolutions().keys(), QStringList({"demo"}));
+}
+
+TEST_F(SolutionTest, EveryLoadFailureIsASolutionLoadError) {
+    SolutionLoadError missing = loadError(ps, path("nope.hzp"));
+    EXPECT_EQ(missing.message, " does not exist");
+    EXPECT_FALSE(missing.hasPosition);
+
+    QString bad = write("bad.hzp", "<solution Name=\"x\" version=\"1\">\n<project>\n</solution>");
+    SolutionLoadError syntax = loadError(ps, bad);
+    EXPECT_TRUE(syntax.hasPosition);
+    EXPECT_FALSE(syntax.message.isEmpty());
+    EXPECT_EQ(syntax.line, 4);
+    EXPECT_EQ(syntax.fileName, bad);
+
+    QString other =
+        write("other.hzp", "<!DOCTYPE Other_File>\n<solution Name=\"x\" version=\"1\"/>");
+    EXPECT_EQ(loadError(ps, other).message, " not a solution file");
+    QString noType = write("notype.hzp", "<?xml version=\"1.0\"?>\n<solution Name=\"x\"/>");
+    EXPECT_EQ(loadError(ps, noType).message, " not a solution file");
+
+    QString unreadable = write("locked.hzp", "<solution Name=\"x\" version=\"1\"/>");
+    QFile::setPermissions(unreadable, QFileDevice::Permissions());
+    if (!QFile(unreadable).open(QIODevice::ReadOnly)) { // root reads anything
+        EXPECT_EQ(loadError(ps, unreadable).message, " cannot access");
+    }
+    EXPECT_EQ(loadError(ps, dir.path()).message, " cannot access");
+
+    QString importsMissing = write(
+        "im.hzp", "<solution Name=\"x\" version=\"1\"><import file_name=\"gone.hzp\"/></solution>");
+    SolutionLoadError e = loadError(ps, importsMissing);
+    EXPECT_EQ(e.message, " does not exist");
+    EXPECT_TRUE(e.fileName.endsWith("gone.hzp"));
+    EXPECT_FALSE(ps.haveSolution());
+}
+
+TEST_F(SolutionTest, ImportCyclesAreRejectedButRepeatedImportsLoad) {
+    write("a.hzp", R"x(<solution Name="A" version="1"><import file_name="b.hzp"/></solution>)x");
+    write("b.hzp", R"x(<solution Name="B" version="1"><import file_name="a.hzp"/></solution>)x");
+    SolutionLoadError e = loadError(ps, path("a.hzp"));
+    EXPECT_EQ(e.message, " solution already loaded");
+    EXPECT_EQ(e.fileName, path("a.hzp"));
+
+    write("self.hzp",
+          R"x(<solution Name="S" version="1"><import file_name="self.hzp"/></solution>)x");
+    EXPECT_EQ(loadError(ps, path("self.hzp")).message, " solution already loaded");
+
+    write("lib.hzp", R"x(<solution Name="L" version="1"><project Name="l"/></solution>)x");
+    write("mid.hzp",
+          R"x(<solution Name="M" version="1"><import file_name="lib.hzp"/></solution>)x");
+    load("top.hzp", R"x(<solution Name="T" version="1">
+  <import file_name="lib.hzp"/><import file_name="mid.hzp"/></solution>)x");
+    EXPECT_EQ(ps.solutionSolutions().keys(), QStringList({"L", "M", "M,L", "T"}));
+}
+
+TEST_F(SolutionTest, ImportsExpandGlobalMacrosAndKeepTheirText) {
+    macroSystem.setSystemMacro("StudioDir", path("studio"));
+    write("studio/targets/lib.hzp",
+          R"x(<solution Name="lib" version="1"><project Name="rt"/></solution>)x");
+    write("sub/inner.hzp",
+          R"x(<solution Name="inner" version="1"><project Name="i"/></solution>)x");
+    load("top.hzp", R"x(<solution Name="top" version="1">
+  <import file_name="$(StudioDir)/targets/lib.hzp"/>
+  <import file_name="sub/inner.hzp"/>
+</solution>)x");
+    macroSystem.setSystemMacro("StudioDir", QString());
+    ASSERT_NE(project("rt(lib)"), nullptr);
+    ASSERT_NE(project("i(inner)"), nullptr);
+    ProjectElement* lib = ps.solutionSolutions().value("lib");
+    EXPECT_TRUE(lib->imported());
+    EXPECT_EQ(lib->getPath().osPathQString(), path("studio/targets/lib.hzp"));
+
+    // Imports are written back as they were given, not as loaded trees.
+    ps.solutionElement()->setModified(true);
+    ps.save();
+    QDomDocument doc;
+    ASSERT_TRUE(doc.setContent(read(path("top.hzp"))));
+    QDomElement first = doc.documentElement().firstChildElement();
+    EXPECT_EQ(first.tagName(), "import");
+    EXPECT_EQ(first.attribute("file_name"), "$(StudioDir)/targets/lib.hzp");
+    EXPECT_EQ(first.attributes().count(), 1);
+    EXPECT_EQ(first.nextSiblingElement().attribute("file_name"), "sub/inner.hzp");
+}
+
+TEST_F(SolutionTest, RelativeNamesAreTriedInTheWorkingDirectoryFirst) {
+    write("x/shared.hzp", R"x(<solution Name="cwd" version="1"/>)x");
+    write("base/x/shared.hzp", R"x(<solution Name="base" version="1"/>)x");
+    QString old = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    ProjectElement* e = ps.loadProjectFile(path("base"), "x/shared.hzp");
+    QDir::setCurrent(old);
+    EXPECT_EQ(e->name(), "cwd");
+    delete e;
+    e = ps.loadProjectFile(path("base"), "x/shared.hzp");
+    EXPECT_EQ(e->name(), "base");
+    delete e;
+}
+
+TEST_F(SolutionTest, UpgradesVersionlessFiles) {
+    load("old.hzp", R"x(<solution Name="old" uuid="s1">
+  <project Name="app" uuid="{A}">
+    <configuration Name="Debug" project_dependencies="{B};;{Z}">
+      <folder Name="Src" filter="c;h" uuid="f1"/>
+    </configuration>
+  </project>
+  <project Name="lib" uuid="{B}"/>
+</solution>)x");
+    ProjectElement* s = ps.solutionElement();
+    EXPECT_EQ(s->attribute("version"), "1");
+    EXPECT_FALSE(s->hasAttribute("uuid"));
+    ProjectElement* app = project("app");
+    ASSERT_NE(app, nullptr);
+    EXPECT_FALSE(app->hasAttribute("uuid"));
+    // The folder has moved out of the configuration, its filter into "Common".
+    ProjectElement* folder = ProjectSystem::findFolder(app, "Src");
+    ASSERT_NE(folder, nullptr);
+    EXPECT_FALSE(folder->hasAttribute("filter"));
+    EXPECT_EQ(ps.specificSettingFor(folder, ps.filterProperty(), "Common"), "c;h");
+    EXPECT_EQ(ps.specificSettingFor(app, ps.projectDependenciesProperty(), "Debug"), "lib;{Z}");
+
+    // Checked on the written result too.
+    ASSERT_TRUE(ps.saveProjectFile(s, path("saved.hzp")));
+    QString text = read(path("saved.hzp"));
+    EXPECT_TRUE(text.startsWith(
+        "<!DOCTYPE Halyard_Project_File>\n<solution Name=\"old\" version=\"1\">\n"));
+    EXPECT_FALSE(text.contains("uuid"));
+    EXPECT_TRUE(
+        text.contains("    <configuration Name=\"Debug\" project_dependencies=\"lib;{Z}\"/>\n"
+                      "    <folder Name=\"Src\">\n"
+                      "      <configuration Name=\"Common\" filter=\"c;h\"/>\n"
+                      "    </folder>\n"))
+        << text.toStdString();
+}
+
+TEST_F(SolutionTest, SaveKeepsElementsAttributesAndOrder) {
+    QString body = R"x(<solution Name="demo" version="1">
+  <configuration Name="Release"/>
+  <configuration Name="Debug" hidden="Yes" odd="a &amp; b &lt;c&gt; &quot;q&quot;"/>
+  <project Name="app">
+    <file file_name="z.c"/>
+    <folder Name="F">
+      <file file_name="b.c">
+        <configuration Name="Debug" c_preprocessor_definitions="X=1;Y"/>
+      </file>
+    </folder>
+    <file file_name="a.c"/>
+  </project>
+  <file file_name="top.txt"/>
+</solution>)x";
+    load("demo.hzp", body);
+    ASSERT_TRUE(ps.saveProjectFile(ps.solutionElement(), path("copy.hzp")));
+    TestProjectSystem again;
+    again.loadSolution(path("copy.hzp"));
+    ASSERT_TRUE(again.saveProjectFile(again.solutionElement(), path("copy2.hzp")));
+    QString first = read(path("copy.hzp"));
+    EXPECT_EQ(first, read(path("copy2.hzp")));
+
+    QDomDocument original, saved;
+    ASSERT_TRUE(original.setContent(body));
+    ASSERT_TRUE(saved.setContent(first));
+    std::function<void(const QDomElement&, const QDomElement&)> same = [&](const QDomElement& a,
+                                                                           const QDomElement& b) {
+        ASSERT_EQ(a.tagName(), b.tagName());
+        ASSERT_EQ(a.attributes().count(), b.attributes().count()) << a.tagName().toStdString();
+        for (int i = 0; i < a.attributes().count(); ++i) {
+            QDomAttr attr = a.attributes().item(i).toAttr();
+            EXPECT_EQ(b.attribute(attr.name()), attr.value());
+        }
+        QDomElement ca = a.firstChildElement(), cb = b.firstChildElement();
+        for (; !ca.isNull() && !cb.isNull();
+             ca = ca.nextSiblingElement(), cb = cb.nextSiblingElement())
+            same(ca, cb);
+        EXPECT_EQ(ca.isNull(), cb.isNull());
+    };
+    same(original.documentElement(), saved.documentElement());
+    EXPECT_TRUE(first.contains("\n  <project Name=\"app\">\n    <file file_name=\"z.c\"/>\n"));
+}
+
+TEST_F(SolutionTest, SaveWritesOnlyModifiedSolutions) {
+    write("lib.hzp", R"x(<solution Name="lib" version="1"><project Name="l"/></solution>)x");
+    load("top.hzp",
+         R"x(<solution Name="top" version="1"><import file_name="lib.hzp"/></solution>)x");
+    QString topBefore = read(path("top.hzp"));
+    ps.setProperty(project("l(lib)"), "c_preprocessor_definitions", "Debug", "X");
+    EXPECT_TRUE(ps.modified());
+    ps.save();
+    EXPECT_FALSE(ps.modified());
+    EXPECT_EQ(read(path("top.hzp")), topBefore);
+    QString lib = read(path("lib.hzp"));
+    EXPECT_TRUE(lib.contains("c_preprocessor_definitions=\"X\""));
+    EXPECT_FALSE(lib.contains("file_name")); // the import's own name stays out of the file
+    EXPECT_EQ(ps.solutionSolutions().value("lib")->fileName(), "lib.hzp");
+
+    QFile::setPermissions(path("lib.hzp"), QFileDevice::ReadOwner);
+    if (!QFile(path("lib.hzp")).open(QIODevice::Append)) {
+        ps.setProperty(project("l(lib)"), "x", "Debug", "1");
+        EXPECT_THROW(ps.save(), SolutionSaveError);
+    }
+}
+
+TEST_F(SolutionTest, LoadingNotifiesAndReplacesTheSolution) {
+    int calls = 0;
+    ps.onSolutionLoaded([&calls] { ++calls; });
+    load("one.hzp", R"x(<solution Name="one" version="1"><project Name="p"/></solution>)x");
+    load("two.hzp", R"x(<solution Name="two" version="1"/>)x");
+    EXPECT_EQ(calls, 2);
+    EXPECT_EQ(project("p"), nullptr);
+    EXPECT_EQ(ps.solutionElement()->name(), "two");
+    ps.closeSolution();
+    EXPECT_FALSE(ps.haveSolution());
+    EXPECT_TRUE(ps.solutionProjects(nullptr).isEmpty());
+}
+
+TEST_F(SolutionTest, UnknownTemplateFailsTheLoad) {
+    QString file = write("t.hzp", R"x(<solution Name="t" version="1">
+  <project Name="p" template_name="no such template"/></solution>)x");
+    SolutionLoadError e = loadError(ps, file);
+    EXPECT_EQ(e.fileName, "no such template");
+    EXPECT_EQ(e.message, " project template not found");
+    EXPECT_FALSE(ps.haveSolution());
+}
+
+} // namespace
