@@ -65,6 +65,14 @@ bool Path::operator==(const Path& other) const {
     return d.constData() == other.d.constData() || d->canonicalPath == other.d->canonicalPath;
 }
 
+bool Path::operator<(const Path& other) const {
+    return d->canonicalPath < other.d->canonicalPath;
+}
+
+const QString& Path::canonicalText() const {
+    return d->canonicalPath;
+}
+
 void Path::removeRelativePaths(QString& path) {
     qsizetype from = 0;
     for (;;) {

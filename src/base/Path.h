@@ -31,6 +31,11 @@ public:
 
     bool operator==(const Path& other) const;
     bool operator!=(const Path& other) const { return !(*this == other); }
+    // Ordering and hashing by canonical text, for use as map and hash keys.
+    bool operator<(const Path& other) const;
+    friend size_t qHash(const Path& path, size_t seed = 0) noexcept {
+        return qHash(path.canonicalText(), seed);
+    }
 
     // Folds "/." and "/.." components in place (doubled separators stay).
     static void removeRelativePaths(QString& path);
@@ -39,5 +44,6 @@ public:
     static QString toCanonicalPath(const QString& path) { return path; }
 
 private:
+    const QString& canonicalText() const;
     QSharedDataPointer<PathData> d;
 };

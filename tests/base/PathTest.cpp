@@ -46,6 +46,11 @@ TEST(PathTest, EqualityIsByCanonicalTextAndCaseSensitive) {
     b.setPath(QStringLiteral("/s/u"));
     EXPECT_NE(a, b);
     EXPECT_EQ(a.osPathQString(), "/s/t") << "changing a copy must not change the original";
+
+    EXPECT_FALSE(Path("/s/./t") < a);
+    EXPECT_FALSE(a < Path("/s/./t"));
+    EXPECT_TRUE(a < b);
+    EXPECT_EQ(qHash(Path("/s/x/../t")), qHash(a));
 }
 
 TEST(PathTest, FileInfoFollowsSetPath) {
