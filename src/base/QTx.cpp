@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -161,12 +162,20 @@ bool decompressFile(const QString& source, const QString& destination) {
         return false;
     const QByteArray rest = file.readAll();
     if (rest.isEmpty() || file.error() != QFileDevice::NoError) return false;
+    // A corrupt length field must not make us reserve gigabytes: deflate
+    // cannot expand data by more than about 1032 to 1.
+    if (rest.size() < 4) return false;
+    const uchar* p = reinterpret_cast<const uchar*>(rest.constData());
+    const quint64 claimed = quint64(p[0]) << 24 | quint64(p[1]) << 16 | quint64(p[2]) << 8 | p[3];
+    if (claimed > quint64(rest.size()) * 1032 + 1024) return false;
     QByteArray data;
-    {
+    try {
         QuietMessages quiet;
         data = qUncompress(rest);
+    } catch (const std::bad_alloc&) {
+        return false;
     }
-    if (data.isEmpty()) return false;
+    if (data.isEmpty() || quint64(data.size()) != claimed) return false;
     return writeWhole(destination, data, QByteArray());
 }
 

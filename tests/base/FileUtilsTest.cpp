@@ -131,6 +131,11 @@ TEST_F(FileUtilsTest, CompressionRefusals) {
     EXPECT_FALSE(QTx::decompressFile(path("corrupt"), path("out6")));
     EXPECT_FALSE(QFile::exists(path("out6")));
     EXPECT_FALSE(QTx::decompressFile(path("missing"), path("out7")));
+
+    // A huge claimed length is refused without trying to reserve it.
+    write(path("huge"), QByteArray("\x7A\xF4\x31\xB2\x01\x00\x00\x00\xFF\xFF\xFF\xF0\x78\x9c", 14));
+    EXPECT_FALSE(QTx::decompressFile(path("huge"), path("out8")));
+    EXPECT_FALSE(QFile::exists(path("out8")));
 }
 
 TEST_F(FileUtilsTest, StudioDirIsParentOfExecutableDirectory) {
