@@ -31,6 +31,7 @@ bool needsSection(unsigned tag) {
     case VornTag::Origin:
     case VornTag::Break:
     case VornTag::Locus:
+    case VornTag::MkFilename:
     case VornTag::SetPc:
     case VornTag::SetBytes:
     case VornTag::Space:
