@@ -1,5 +1,7 @@
 #include "toolchain/VornCommandLine.h"
 
+#include "QtPrinters.h"
+
 #include <QMap>
 #include <gtest/gtest.h>
 
@@ -72,7 +74,7 @@ FakeSettings defaults() {
                 {S::CopyPropagation, "No"},
                 {S::ChecksumAlgorithm, "CRC16"},
                 {S::HeapSize, "0"},
-                {S::MapFile, "No"},
+                {S::MapFile, "Yes"},
                 {S::OutputFormat, "None"}};
     return f;
 }
@@ -195,7 +197,7 @@ TEST(LinkLine, DefaultsGiveLibrariesAndStandardOptimisations) {
         QStringList({"/root/bin/hld", "Debug/a.hzo", "lib/x.hza",
                      "/studio/lib/lib_vfprintf_int_sf.hza", "/studio/lib/lib_vfscanf_int_sf.hza",
                      "-g", "/studio/lib/libc_sf.hza", "/studio/lib/libm_sf.hza", "-Oph", "-Ofl",
-                     "-Odc", "-Ojt", "-o", "Debug/app.hzx"}));
+                     "-Odc", "-Ojt", "-MDebug/app.map", "-o", "Debug/app.hzx"}));
 }
 
 TEST(LinkLine, EveryOptionInItsPlace) {
