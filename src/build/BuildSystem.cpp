@@ -40,7 +40,7 @@ const Row catalogue[] = {
      "Specifies a name to override the default library file name."},
     {&BuildSystem::buildQuietly, "build_quietly", "Build Options", "Build Quietly", P::Boolean,
      "Yes", nullptr, "Suppress the display of startup banners and information messages."},
-    {&BuildSystem::buildAction, "build_action", "(Information)", "Build Action", P::String, "",
+    {&BuildSystem::buildActionClass, "build_action", "(Information)", "Build Action", P::String, "",
      nullptr, "Specifies what action builds the output file.", 0, 0, false},
     {&BuildSystem::buildDebugInformation, "build_debug_information", "Build Options",
      "Include Debug Information", P::Boolean, "Yes", nullptr,

@@ -137,7 +137,7 @@ public:
     PropertyClass* buildOutputFileNameExecutable = nullptr;
     PropertyClass* buildOutputFileNameLibrary = nullptr;
     PropertyClass* buildQuietly = nullptr;
-    PropertyClass* buildAction = nullptr; // not registered
+    PropertyClass* buildActionClass = nullptr; // not registered (buildAction() is the query)
     PropertyClass* buildDebugInformation = nullptr;
     PropertyClass* buildExcludeFromBuild = nullptr;
     PropertyClass* stageOutputFilepath = nullptr;

@@ -1,8 +1,9 @@
 #include "build/StandardBuildSystem.h"
 
-#include "build/Builder.h"
+#include "objfile/Archive.h"
 
-void StandardBuildSystem::addToRemoveFromArchive(const QString&, const QString&, const QString&,
-                                                 Builder*, bool, bool) {}
-
-void StandardBuildSystem::loadPropertyGroups(ProjectElement*, const QString&) {}
+void StandardBuildSystem::addToRemoveFromArchive(const QString& archivePath,
+                                                 const QString& memberName, const QString& filePath,
+                                                 Builder* builder, bool quiet, bool force) {
+    ::addToRemoveFromArchive(archivePath, memberName, filePath, builder, quiet, force);
+}

@@ -8,6 +8,10 @@
 #include "build/PropertyCatalogue.h"
 #include "driver/Branding.h"
 #include "project/ProjectSystem.h"
+#if __has_include("project/PropertyValueGroup.h")
+#include "project/PropertyValueGroup.h"
+#define SLIPWAY_HAVE_PROPERTY_GROUPS 1
+#endif
 
 StandardBuildSystem* standardBuildSystem = nullptr;
 
@@ -514,6 +518,16 @@ bool StandardBuildSystem::platformBuild(ProjectElement* element, const QString& 
     m_projectDirectory = projectDirectoryOf(element);
     loadPropertyGroups(element, configuration);
     return platformBuild1(element, configuration, builder, flags);
+}
+
+void StandardBuildSystem::loadPropertyGroups(ProjectElement* element,
+                                             const QString& configuration) {
+    const QString file = settingForExpanded(element, propertyGroupsFilePath, configuration);
+#ifdef SLIPWAY_HAVE_PROPERTY_GROUPS
+    if (!file.isEmpty() && propertyValueGroups) propertyValueGroups->setGroupFile(file);
+#else
+    Q_UNUSED(file);
+#endif
 }
 
 bool StandardBuildSystem::platformBuild1(ProjectElement* element, const QString& configuration,

@@ -1,0 +1,249 @@
+#include "BuildTestSupport.h"
+
+namespace {
+
+QStringList saveNames(const PropertyClassList& list) {
+    QStringList names;
+    for (PropertyClass* cls : list)
+        names << cls->saveName();
+    return names;
+}
+
+QStringList saveNames(const PropertyValueList& list) {
+    QStringList names;
+    for (PropertyValue* value : list)
+        names << value->propertyClass()->saveName();
+    return names;
+}
+
+class CatalogueTest : public BuildFixture {};
+
+TEST_F(CatalogueTest, RegistryKeepsTheLaterOfTwoClassesWithOneSaveName) {
+    PropertyClass* registered = builds->findPropertyClass("build_output_file_name");
+    ASSERT_EQ(registered, builds->buildOutputFileNameLibrary);
+    EXPECT_EQ(registered->group(), "Library Options");
+    EXPECT_EQ(registered->defaultValue(), "$(OutDir)/$(ProjectName)$(LIB)");
+    EXPECT_EQ(builds->buildOutputFileNameExecutable->group(), "Linker Options");
+    EXPECT_EQ(builds->buildOutputFileNameExecutable->defaultValue(),
+              "$(OutDir)/$(ProjectName)$(EXE)");
+
+    EXPECT_EQ(builds->findPropertyClass("build_action"), nullptr);
+    EXPECT_NE(builds->buildActionClass, nullptr);
+    EXPECT_EQ(builds->findPropertyClass("no_such_setting"), nullptr);
+    EXPECT_EQ(builds->findPropertyClass("stage_command"), builds->stageCommand);
+    EXPECT_EQ(builds->findPropertyClass("property_groups_file_path"),
+              builds->propertyGroupsFilePath);
+}
+
+TEST_F(CatalogueTest, RowsCarryTheirTexts) {
+    struct Expect {
+        const char* saveName;
+        const char* group;
+        const char* shortDescription;
+        PropertyClass::Type type;
+        const char* defaultValue;
+    } rows[] = {
+        {"build_intermediate_directory", "Build Options", "Intermediate Directory",
+         PropertyClass::FileName, "$(Configuration)"},
+        {"build_object_file_name", "Compiler Options", "Object File Name", PropertyClass::FileName,
+         "$(IntDir)/$(InputName)$(OBJ)"},
+        {"build_quietly", "Build Options", "Build Quietly", PropertyClass::Boolean, "Yes"},
+        {"stage_command", "Staging Options", "Stage command", PropertyClass::String,
+         "cp \"$(RelInputPath)\" \"$(StageOutputFilePath)\""},
+        {"combine_output_filepath", "Combining Options", "Output File Path", PropertyClass::String,
+         "$(OutDir)/$(InputFileName)"},
+        {"c_enforce_ansi_checking", "Compiler Options", "Enforce ANSI Checking",
+         PropertyClass::Boolean, "No"},
+        {"c_user_include_directories", "Preprocessor Options", "User Include Directories",
+         PropertyClass::StringList, "."},
+        {"default_data_section", "Section Options", "Data Section Name", PropertyClass::String,
+         "IDATA0"},
+        {"default_vector_section", "Section Options", "Vector Section Name", PropertyClass::String,
+         "INTVEC"},
+        {"linker_map_file", "Linker Options", "Generate Map File", PropertyClass::Boolean, "Yes"},
+        {"linker_scanf_fmt_level", "Printf/Scanf Options", "Scanf Integer Support",
+         PropertyClass::Enumeration, "int"},
+        {"external_load_file_type", "External Build Options", "Load File Type",
+         PropertyClass::Enumeration, "Detect"},
+        {"property_groups_file_path", "General Options", "Property Groups File",
+         PropertyClass::FileName, "$(StudioDir)/targets/propertyGroups.xml"},
+    };
+    for (const Expect& row : rows) {
+        SCOPED_TRACE(row.saveName);
+        PropertyClass* cls = builds->findPropertyClass(row.saveName);
+        ASSERT_NE(cls, nullptr);
+        EXPECT_EQ(cls->group(), row.group);
+        EXPECT_EQ(cls->shortDescription(), row.shortDescription);
+        EXPECT_EQ(cls->type(), row.type);
+        EXPECT_EQ(cls->defaultValue(), row.defaultValue);
+        EXPECT_TRUE(cls->perConfiguration());
+        EXPECT_FALSE(cls->readOnly());
+    }
+    EXPECT_EQ(builds->cAdditionalOptions->longDescription(),
+              "Enables additional options to be supplied to the C compiler.");
+    EXPECT_EQ(builds->linkerPrintfFmtLevel->enumerates(),
+              QStringList({"int", "long", "long long"}));
+}
+
+TEST_F(CatalogueTest, EnumerationsLeftToTheToolchainAndTheDriver) {
+    // The toolchain layer fills the output formats in; this layer leaves them empty.
+    EXPECT_TRUE(builds->linkerOutputFormat->enumerates().isEmpty());
+    EXPECT_EQ(builds->linkerOutputFormat->defaultValue(), "");
+    EXPECT_EQ(builds->externalLoadFileType->enumerates(), QStringList{"Detect"});
+    EXPECT_EQ(builds->linkerMemoryMapFile->defaultValue(), "");
+
+    TestBuildSystem withTypes(QStringList{"hex", "bin"});
+    EXPECT_EQ(withTypes.externalLoadFileType->enumerates(), QStringList({"Detect", "hex", "bin"}));
+    EXPECT_EQ(standardBuildSystem, &withTypes);
+    EXPECT_EQ(buildSystem, &withTypes);
+}
+
+TEST_F(CatalogueTest, CompilerAndLinkerListsOfThisLayer) {
+    PropertyClassList c;
+    projects->appendCCompilerProperties(&c);
+    ASSERT_EQ(c.size(), 17);
+    EXPECT_EQ(c.first(), builds->cAdditionalOptions);
+    EXPECT_EQ(c.at(2), builds->cPreprocessorDefinitions);
+    EXPECT_EQ(c.last(), builds->defaultVectorSection);
+
+    // Unique entries: appending the compiler settings again changes nothing.
+    projects->appendAssemblerProperties(&c);
+    EXPECT_EQ(c.size(), 18);
+    EXPECT_EQ(c.last(), builds->asmAdditionalOptions);
+
+    PropertyClassList linker;
+    projects->appendLinkerProperties(&linker);
+    ASSERT_EQ(linker.size(), 17);
+    EXPECT_EQ(linker.first(), builds->linkerMemoryMapFile);
+    EXPECT_EQ(linker.last(), builds->linkerKeepSymbols);
+
+    PropertyClassList forth;
+    projects->appendForthCompilerProperties(&forth);
+    EXPECT_EQ(saveNames(forth), QStringList({"build_debug_information", "build_quietly"}));
+}
+
+TEST_F(CatalogueTest, ProjectListsByProjectType) {
+    auto listFor = [&](const QString& type) {
+        PropertyClassList list;
+        projects->appendProjectProperties(&list, type);
+        return list;
+    };
+    const PropertyClassList executable = listFor("Executable");
+    EXPECT_EQ(executable.first(), builds->buildOutputDirectory);
+    EXPECT_EQ(executable.last(), builds->buildOutputFileNameExecutable);
+    EXPECT_TRUE(executable.contains(builds->targetGoScript));
+    EXPECT_EQ(listFor("Library").last(), builds->buildOutputFileNameLibrary);
+    EXPECT_FALSE(listFor("Library").contains(builds->linkerMapFile));
+    EXPECT_FALSE(listFor("Object file").contains(builds->buildIntermediateDirectory));
+
+    EXPECT_EQ(
+        saveNames(listFor("Staging")),
+        QStringList({"build_output_directory", "stage_command", "stage_output_filepath",
+                     "stage_package_filepath", "stage_package_member_name", "stage_set_readonly"}));
+    EXPECT_EQ(saveNames(listFor("Combining")),
+              QStringList({"build_output_directory", "combine_command", "combine_output_filepath",
+                           "combine_set_readonly"}));
+    EXPECT_EQ(listFor("Externally Built Executable").size(), 10);
+    EXPECT_TRUE(listFor("Rocket").isEmpty());
+}
+
+class RecordingTool : public Tool {
+public:
+    explicit RecordingTool(PropertyClass* cls) : m_cls(cls) {}
+    void appendProperties(PropertyClassList* list, ProjectElement* element) override {
+        elements << element;
+        list->append(m_cls);
+    }
+    QList<ProjectElement*> elements;
+
+private:
+    PropertyClass* m_cls;
+};
+
+class ApplicableSettingsTest : public BuildFixture {
+protected:
+    void SetUp() override {
+        BuildFixture::SetUp();
+        writeFile("map.xml", "<!DOCTYPE Board_Memory_Definition_File>\n"
+                             "<Board_Memory_Definition_File/>\n");
+        load(R"(
+  <project Name="app">
+    <configuration Name="Common" project_type="Executable" property_groups_file_path=""/>
+    <folder Name="src">
+      <file file_name="main.c"/>
+      <file file_name="start.s43"/>
+      <file file_name="notes.txt"/>
+      <file file_name="map.xml"/>
+    </folder>
+  </project>
+  <project Name="stage">
+    <configuration Name="Common" project_type="Staging"/>
+    <folder Name="data"><file file_name="a.bin"/></folder>
+  </project>
+  <project Name="comb">
+    <configuration Name="Common" project_type="Combining"/>
+    <folder Name="parts"><file file_name="b.txt"/></folder>
+  </project>)");
+    }
+    QStringList settings(ProjectElement* element) {
+        std::unique_ptr<PropertyValueList> list(projects->applicableSettingsFor(element, "Debug"));
+        return saveNames(*list);
+    }
+};
+
+TEST_F(ApplicableSettingsTest, FilesByTypeAndProject) {
+    const QStringList c = settings(file("main.c"));
+    ASSERT_EQ(c.size(), 20);
+    EXPECT_EQ(c.first(), "file_type");
+    EXPECT_EQ(c.at(c.size() - 2), "build_object_file_name");
+    EXPECT_EQ(c.last(), "build_exclude_from_build");
+
+    const QStringList assembly = settings(file("start.s43"));
+    EXPECT_EQ(assembly.at(1), "asm_additional_options");
+    EXPECT_EQ(assembly.size(), 1 + 16 + 2);
+
+    EXPECT_EQ(settings(file("notes.txt")), QStringList({"file_type", "build_exclude_from_build"}));
+    EXPECT_EQ(settings(file("map.xml")), QStringList({"file_type", "build_exclude_from_build"}));
+
+    EXPECT_EQ(
+        settings(file("a.bin")),
+        QStringList({"stage_output_filepath", "stage_package_filepath", "stage_package_member_name",
+                     "stage_command", "build_exclude_from_build", "stage_set_readonly"}));
+}
+
+TEST_F(ApplicableSettingsTest, FoldersProjectsSolutionAndConfigurations) {
+    ProjectElement* src = ProjectSystem::findByName(solution, "src");
+    const QStringList folder = settings(src);
+    EXPECT_EQ(folder.first(), "build_output_directory");
+    EXPECT_EQ(folder.at(folder.size() - 2), "build_intermediate_directory");
+    EXPECT_EQ(folder.last(), "build_exclude_from_build");
+
+    EXPECT_EQ(settings(ProjectSystem::findByName(solution, "parts")),
+              QStringList{"build_exclude_from_build"});
+    EXPECT_EQ(settings(ProjectSystem::findByName(solution, "data")).last(),
+              "build_exclude_from_build");
+    EXPECT_EQ(settings(ProjectSystem::findByName(solution, "data")).at(1), "stage_command");
+
+    const QStringList app = settings(project("app"));
+    EXPECT_EQ(app.at(app.size() - 2), "build_output_file_name");
+    EXPECT_EQ(app.last(), "build_exclude_from_build");
+    EXPECT_EQ(settings(project("comb")).at(3), "combine_set_readonly");
+
+    const QStringList top = settings(solution);
+    EXPECT_EQ(top.first(), "build_output_directory");
+    EXPECT_EQ(top.last(), "stage_set_readonly");
+
+    EXPECT_TRUE(settings(solution->getConfigurationElement("Debug")).isEmpty());
+}
+
+TEST_F(ApplicableSettingsTest, RegisteredToolsComeFirst) {
+    RecordingTool tool(builds->buildActionClass);
+    toolDatabase->registerTool("probe", &tool);
+    const QStringList list = settings(file("notes.txt"));
+    toolDatabase->clear();
+    EXPECT_EQ(list, QStringList({"build_action", "file_type", "build_exclude_from_build"}));
+    ASSERT_EQ(tool.elements.size(), 1);
+    EXPECT_EQ(tool.elements.first(), file("notes.txt"));
+}
+
+} // namespace
