@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QtGlobal>
+#include <cstring>
 
 namespace XmlPPText {
 
@@ -58,8 +59,63 @@ QString XmlPP::getdefine(const QString& name) const {
     return m_definitions.value(name);
 }
 
+namespace {
+
+// The line at which elements first nest deeper than limit, or 0. The DOM
+// parser slows down badly on very deep input, so such text is refused before
+// it gets there. Markup that cannot nest (comments, sections, declarations)
+// is stepped over; the count need not be exact, only never too low for
+// well-formed text.
+int lineOfExcessiveNesting(const QByteArray& text, int limit) {
+    const char* p = text.constData();
+    const char* end = p + text.size();
+    int depth = 0, line = 1;
+    auto skipTo = [&](const char* terminator) {
+        const size_t n = std::strlen(terminator);
+        while (p < end && !(size_t(end - p) >= n && std::memcmp(p, terminator, n) == 0)) {
+            if (*p == '\n') ++line;
+            ++p;
+        }
+        p = size_t(end - p) >= n ? p + n : end;
+    };
+    while (p < end) {
+        const char c = *p++;
+        if (c == '\n') ++line;
+        if (c != '<' || p >= end) continue;
+        const size_t left = size_t(end - p);
+        if (left >= 3 && std::memcmp(p, "!--", 3) == 0) {
+            skipTo("-->");
+        } else if (left >= 8 && std::memcmp(p, "![CDATA[", 8) == 0) {
+            skipTo("]]>");
+        } else if (*p == '/') {
+            --depth;
+        } else if (*p != '!' && *p != '?') {
+            char quote = 0;
+            char previous = 0;
+            while (p < end && (quote || *p != '>')) {
+                if (*p == '\n') ++line;
+                if (quote && *p == quote)
+                    quote = 0;
+                else if (!quote && (*p == '"' || *p == '\''))
+                    quote = *p;
+                previous = *p++;
+            }
+            if (previous != '/' && ++depth > limit) return line;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 bool XmlPP::setContent(QDomDocument& document, const QByteArray& text, QString* errorMessage,
                        int* errorLine, int* errorColumn) {
+    if (const int line = lineOfExcessiveNesting(text, maxNesting)) {
+        if (errorMessage) *errorMessage = "elements nested too deeply";
+        if (errorLine) *errorLine = line;
+        if (errorColumn) *errorColumn = 1;
+        return false;
+    }
     return document.setContent(text, errorMessage, errorLine, errorColumn);
 }
 

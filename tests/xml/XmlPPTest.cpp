@@ -229,6 +229,29 @@ TEST(XmlPP, SyntaxErrorsReportPositionAndIncludeWarningIsExact) {
                                        QFileInfo(dir.path("t.xml")).path() + "/none.xml");
 }
 
+TEST(XmlPP, VeryDeepDocumentsAreRefusedQuickly) {
+    Scratch dir;
+    QByteArray deep = "<r>\n<!-- <a> <b> -->";
+    for (int i = 0; i < 100000; ++i)
+        deep.append("<a x='>'><b/>");
+    dir.write("deep.xml", deep);
+    XmlPP pp;
+    QString message;
+    int line = 0;
+    EXPECT_FALSE(pp.load(dir.path("deep.xml"), QString(), true, &message, &line));
+    EXPECT_EQ(message, "elements nested too deeply");
+    EXPECT_EQ(line, 2);
+
+    // Comfortably deep but well within the bound: accepted.
+    QByteArray fine;
+    for (int i = 0; i < 1000; ++i)
+        fine.append("<a><![CDATA[<x>]]><?pi <y>?><c/>");
+    for (int i = 0; i < 1000; ++i)
+        fine.append("</a>");
+    dir.write("fine.xml", fine);
+    EXPECT_TRUE(pp.load(dir.path("fine.xml"), QString(), true, &message));
+}
+
 TEST(XmlPP, LoadFromDeviceHasNoMacros) {
     QByteArray xml = "<r><ifdef name=\"M\"><no/></ifdef><ifdef name=\"host\"><yes/></ifdef></r>";
     QBuffer buffer(&xml);
