@@ -8,10 +8,7 @@
 #include "build/PropertyCatalogue.h"
 #include "driver/Branding.h"
 #include "project/ProjectSystem.h"
-#if __has_include("project/PropertyValueGroup.h")
 #include "project/PropertyValueGroup.h"
-#define SLIPWAY_HAVE_PROPERTY_GROUPS 1
-#endif
 
 StandardBuildSystem* standardBuildSystem = nullptr;
 

@@ -5,11 +5,11 @@
 #include "base/QTx.h"
 #include "build/StandardBuildSystem.h"
 #include "driver/Branding.h"
+#include "project/PropertyValueGroup.h"
 #include "project/ToolDatabase.h"
 
-StandardProjectSystem::StandardProjectSystem() : ProjectSystem(filetypes(), projecttypes()) {
-    createPropertyValueGroups();
-}
+// The global property value groups exist from program start.
+StandardProjectSystem::StandardProjectSystem() : ProjectSystem(filetypes(), projecttypes()) {}
 
 StandardProjectSystem::~StandardProjectSystem() = default;
 
@@ -291,7 +291,19 @@ PropertyValueList* StandardProjectSystem::applicableSettingsFor(ProjectElement* 
 // ---------------------------------------------------------------------------
 // Property groups
 
-void StandardProjectSystem::createPropertyValueGroups() {}
-
-void StandardProjectSystem::appendPropertyGroupValues(PropertyValueList*, ProjectElement*,
-                                                      const QString&) {}
+void StandardProjectSystem::appendPropertyGroupValues(PropertyValueList* list,
+                                                      ProjectElement* element,
+                                                      const QString& configuration) {
+    const QString file = standardBuildSystem->settingForExpanded(
+        element, standardBuildSystem->propertyGroupsFilePath, configuration);
+    if (file.isEmpty()) return;
+    propertyValueGroups->setGroupFile(file);
+    for (const QString& group : propertyValueGroups->getGroupNames()) {
+        PropertyValue* value = propertyValueGroups->getGroupValue(element, configuration, group);
+        if (!value) continue;
+        if (list->find(value->propertyClass()))
+            delete value;
+        else
+            list->append(value);
+    }
+}

@@ -43,7 +43,6 @@ public:
     QString projectTypeOf(ProjectElement* project);
 
 private:
-    void createPropertyValueGroups();
     // The values of the property groups file named by the element's
     // property_groups_file_path, each once.
     void appendPropertyGroupValues(PropertyValueList* list, ProjectElement* element,

@@ -247,3 +247,35 @@ TEST_F(ApplicableSettingsTest, RegisteredToolsComeFirst) {
 }
 
 } // namespace
+
+namespace {
+
+class PropertyGroupSettingsTest : public BuildFixture {};
+
+TEST_F(PropertyGroupSettingsTest, GroupValuesFollowExecutablesAndTheSolution) {
+    writeFile("groups.xml",
+              "<!DOCTYPE Property_Groups_File>\n<propertyGroups>\n"
+              "  <group name=\"Board\" group=\"Target Options\" short=\"Board\" long=\"b\" "
+              "default=\"A\">\n"
+              "    <groupEntry name=\"A\"><property name=\"build_quietly\" value=\"No\"/>"
+              "</groupEntry>\n"
+              "  </group>\n</propertyGroups>\n");
+    load(R"(
+  <configuration Name="Common" property_groups_file_path="$(SolutionDir)/groups.xml"/>
+  <project Name="app"><configuration Name="Common" project_type="Executable"/></project>
+  <project Name="lib"><configuration Name="Common" project_type="Library"/></project>
+  <project Name="none">
+    <configuration Name="Common" project_type="Executable" property_groups_file_path=""/>
+  </project>)");
+    auto names = [&](ProjectElement* element) {
+        std::unique_ptr<PropertyValueList> list(projects->applicableSettingsFor(element, "Debug"));
+        return saveNames(*list);
+    };
+    EXPECT_EQ(names(project("app")).last(), "Board");
+    EXPECT_EQ(names(project("app")).count("Board"), 1);
+    EXPECT_EQ(names(solution).last(), "Board");
+    EXPECT_EQ(names(project("lib")).last(), "build_exclude_from_build");
+    EXPECT_EQ(names(project("none")).last(), "build_exclude_from_build");
+}
+
+} // namespace
