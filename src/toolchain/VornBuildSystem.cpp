@@ -6,11 +6,14 @@
 #include "objfile/ObjectDependencies.h"
 #include "project/ProjectElement.h"
 #include "project/ProjectSystem.h"
+#include "project/PropertyValueGroup.h"
 #include "toolchain/LibraryVariants.h"
 #include "toolchain/MemoryMapPlacement.h"
 #include "xml/MemoryMap.h"
 
 #include <QFileInfo>
+
+#include <memory>
 
 VornBuildSystem* vornBuildSystem = nullptr;
 
@@ -233,9 +236,13 @@ QString VornBuildSystem::toolChainRoot() const {
     return macroSystem.replaceMacros(macroSystem.systemMacros(), root);
 }
 
-QString VornBuildSystem::targetProcessor(ProjectElement*, const QString&) {
-    // Property-value groups are not loaded by this build yet: no target value.
-    return QString();
+QString VornBuildSystem::targetProcessor(ProjectElement* element, const QString& configuration) {
+    if (!propertyValueGroups) return QString();
+    const std::unique_ptr<PropertyValueGroupValue> value(
+        propertyValueGroups->getGroupValue(element, configuration, QStringLiteral("Target")));
+    if (!value) return QString();
+    const QString text = value->propertyValue();
+    return text.isNull() ? QString(QLatin1String("")) : text;
 }
 
 QStringList VornBuildSystem::getObjectFileDependencies(const QString&, const QString&,

@@ -16,6 +16,7 @@
 #include "build/Builder.h"
 #include "macros/MacroSystem.h"
 #include "project/ProjectElement.h"
+#include "project/PropertyValueGroup.h"
 #include "toolchain/MSP430BuildSystem.h"
 #include "toolchain/MSP430ProjectSystem.h"
 
@@ -58,6 +59,7 @@ protected:
         macroSystem.setSystemMacro(QStringLiteral("StudioDir"), studio);
         projects = std::make_unique<MSP430ProjectSystem>();
         builds = std::make_unique<MSP430BuildSystem>();
+        propertyValueGroups->setGroupFile(QStringLiteral("None")); // process-wide
     }
     void TearDown() override {
         builds.reset();

@@ -127,6 +127,24 @@ TEST_F(CompileCommandTest, ProcessorOptionsByToolAndInstructionSet) {
     EXPECT_TRUE(commandFor(file("src/bare.c")).filter("SHEERLINE").isEmpty());
 }
 
+TEST_F(CompileCommandTest, TargetProcessorFromPropertyGroup) {
+    writeFile("groups.xml", R"(<!DOCTYPE Property_Groups_File>
+<propertyGroups>
+  <group name="Target" group="Target Options" short="Target Processor" long="" default="F449">
+    <groupEntry name="F449"/><groupEntry name="F2274"/>
+  </group>
+</propertyGroups>
+)");
+    propertyValueGroups->setGroupFile(path("groups.xml"));
+    EXPECT_EQ(commandFor(file("src/main.c")).mid(1, 2),
+              QStringList({"-D__SHEERLINE", "-D__TARGET_PROCESSOR=F449"}));
+    project("app")->getConfigurationElement("Common")->setAttribute("Target", "F2274");
+    EXPECT_EQ(commandFor(file("src/main.c")).mid(1, 2),
+              QStringList({"-D__SHEERLINE", "-D__TARGET_PROCESSOR=F2274"}));
+    EXPECT_TRUE(commandFor(file("src/bare.c")).filter("TARGET").isEmpty());
+    propertyValueGroups->setGroupFile("None");
+}
+
 TEST_F(CompileCommandTest, ToolChainRootFromUserSettings) {
     EnvironmentSettings settings(path("settings.ini"));
     settings.setToolChainRootDirectory("$(StudioDir)/../cross");
