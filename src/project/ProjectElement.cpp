@@ -173,8 +173,17 @@ ProjectElement* ProjectElement::getConfigurationElement(const QString& name) con
 bool ProjectElement::getProperty(const QString& configuration, const QString& saveName,
                                  QString& value) const {
     ProjectElement* c = m_configurations.value(configuration, nullptr);
-    if (!c || !c->hasAttribute(saveName)) return false;
-    QString v = c->attribute(saveName);
+    if (!c) return false;
+    QString v;
+    if (c->m_inTransaction) {
+        if (!c->hasAttribute(saveName)) return false;
+        v = c->attribute(saveName);
+    } else {
+        // One lookup on the hot path of setting resolution.
+        auto it = c->m_attributes.constFind(saveName);
+        if (it == c->m_attributes.constEnd()) return false;
+        v = *it;
+    }
     if (value.isEmpty())
         value = v;
     else
@@ -204,8 +213,7 @@ static ProjectElement* projectOrSolution(ProjectElement* e) {
 
 void ProjectElement::computePaths() {
     if (m_pathKnown || !projectSystem) return;
-    ProjectElement* owner = projectOrSolution(this);
-    m_projectDirectory = owner ? projectSystem->projectDirectoryPath(owner) : QDir::currentPath();
+    m_projectDirectory = getProjectDirectory();
     if (!isFile()) {
         // Projects and folders stand for their project's directory.
         if (!isSolution()) m_path.setPath(m_projectDirectory);
@@ -246,9 +254,14 @@ QString ProjectElement::getRelativePath() {
 
 QString ProjectElement::getProjectDirectory() {
     if (m_projectDirectory.isEmpty() && projectSystem) {
+        // Files ask their project, which works the directory out once.
         ProjectElement* owner = projectOrSolution(this);
-        m_projectDirectory =
-            owner ? projectSystem->projectDirectoryPath(owner) : QDir::currentPath();
+        if (!owner)
+            m_projectDirectory = QDir::currentPath();
+        else if (owner != this)
+            m_projectDirectory = owner->getProjectDirectory();
+        else
+            m_projectDirectory = projectSystem->projectDirectoryPath(this);
     }
     return m_projectDirectory;
 }

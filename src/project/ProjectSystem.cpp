@@ -4,6 +4,7 @@
 #include "build/Builder.h"
 #include "driver/Branding.h"
 #include "macros/MacroSystem.h"
+#include "project/ProjectTemplates.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -11,6 +12,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+#include <QXmlStreamReader>
 
 ProjectSystem* projectSystem = nullptr;
 
@@ -183,36 +185,99 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
     if (m_loadStack.contains(absolute))
         throw SolutionLoadError(absolute, QStringLiteral(" solution already loaded"));
 
-    QDomDocument document;
-    QString error;
-    int line = 0, column = 0;
-    if (!document.setContent(&file, &error, &line, &column))
-        throw SolutionLoadError(absolute, error, line, column);
-    QDomElement root = document.documentElement();
-    if (document.doctype().name() != documentTypeName() ||
-        root.tagName() != ProjectElement::tagName(ProjectElement::Solution))
+    const QByteArray bytes = file.readAll();
+    // A first pass checks the whole file before anything is built or imported,
+    // so a syntax error anywhere is reported as such.
+    QString docType, rootTag;
+    bool hasVersion = false;
+    {
+        QXmlStreamReader reader(bytes);
+        while (!reader.atEnd()) {
+            reader.readNext();
+            if (reader.tokenType() == QXmlStreamReader::DTD) {
+                docType = reader.dtdName().toString();
+            } else if (reader.isStartElement() && rootTag.isEmpty()) {
+                rootTag = reader.name().toString();
+                hasVersion = reader.attributes().hasAttribute(kVersion);
+            }
+        }
+        if (reader.hasError()) {
+            QDomDocument document;
+            QString error;
+            int line = 0, column = 0;
+            if (!document.setContent(bytes, &error, &line, &column))
+                throw SolutionLoadError(absolute, error, line, column);
+            throw SolutionLoadError(absolute, reader.errorString(), int(reader.lineNumber()),
+                                    int(reader.columnNumber()));
+        }
+    }
+    if (docType != documentTypeName() ||
+        rootTag != ProjectElement::tagName(ProjectElement::Solution))
         throw SolutionLoadError(path, QStringLiteral(" not a solution file"));
 
+    const QString baseDirectory = QFileInfo(absolute).path();
     ProjectElement* solution = nullptr;
     {
         LoadStackEntry entry(m_loadStack, absolute);
-        if (!root.hasAttribute(kVersion)) upgrade(document);
-        solution = buildTree(root, QFileInfo(absolute).path());
+        if (hasVersion) {
+            QXmlStreamReader reader(bytes);
+            reader.readNextStartElement();
+            solution = buildTree(reader, baseDirectory, path, 0);
+        } else {
+            // Older files are rewritten as a document before the tree is built.
+            QDomDocument document;
+            document.setContent(bytes);
+            upgrade(document);
+            solution = buildTree(document.documentElement(), baseDirectory, path, 0);
+        }
         solution->setPath(absolute);
     }
     munge(solution);
     return solution;
 }
 
-ProjectElement* ProjectSystem::buildTree(const QDomElement& xml, const QString& baseDir) {
-    const QString tag = xml.tagName();
+// Deeper trees are not solutions anyone writes; refusing them keeps the
+// recursive walks of the tree within the stack.
+static const int kMaxDepth = 256;
+
+ProjectElement* ProjectSystem::importElement(const QString& rawName, const QString& baseDir) {
+    ProjectElement* imported = loadProjectFile(baseDir, expandGlobalMacros(rawName));
+    imported->setAttributeQuietly(kFileName, rawName);
+    imported->setImported(true);
+    return imported;
+}
+
+ProjectElement* ProjectSystem::buildTree(QXmlStreamReader& xml, const QString& baseDir,
+                                         const QString& file, int depth) {
+    if (depth > kMaxDepth) throw SolutionLoadError(file, QStringLiteral(" is nested too deeply"));
+    const QStringView tag = xml.name();
     if (tag == QLatin1String("import")) {
-        QString raw = xml.attribute(kFileName);
-        ProjectElement* imported = loadProjectFile(baseDir, expandGlobalMacros(raw));
-        imported->setAttributeQuietly(kFileName, raw);
-        imported->setImported(true);
-        return imported;
+        QString raw = xml.attributes().value(kFileName).toString();
+        xml.skipCurrentElement();
+        return importElement(raw, baseDir);
     }
+    ProjectElement::Kind kind;
+    if (!ProjectElement::kindFromTag(tag.toString(), &kind)) {
+        xml.skipCurrentElement(); // not part of the model
+        return nullptr;
+    }
+    std::unique_ptr<ProjectElement> element(new ProjectElement(kind));
+    for (const QXmlStreamAttribute& a : xml.attributes())
+        element->setAttributeQuietly(a.qualifiedName().toString(), a.value().toString());
+    if (element->hasAttribute(kTemplateName)) m_templateRequests.append(element.get());
+    while (xml.readNextStartElement()) {
+        ProjectElement* child = buildTree(xml, baseDir, file, depth + 1);
+        if (child) element->appendChild(child);
+    }
+    element->setModified(false);
+    return element.release();
+}
+
+ProjectElement* ProjectSystem::buildTree(const QDomElement& xml, const QString& baseDir,
+                                         const QString& file, int depth) {
+    if (depth > kMaxDepth) throw SolutionLoadError(file, QStringLiteral(" is nested too deeply"));
+    const QString tag = xml.tagName();
+    if (tag == QLatin1String("import")) return importElement(xml.attribute(kFileName), baseDir);
     ProjectElement::Kind kind;
     if (!ProjectElement::kindFromTag(tag, &kind)) return nullptr; // not part of the model
     std::unique_ptr<ProjectElement> element(new ProjectElement(kind));
@@ -223,14 +288,15 @@ ProjectElement* ProjectSystem::buildTree(const QDomElement& xml, const QString& 
     }
     if (element->hasAttribute(kTemplateName)) m_templateRequests.append(element.get());
     for (QDomElement c = xml.firstChildElement(); !c.isNull(); c = c.nextSiblingElement()) {
-        ProjectElement* child = buildTree(c, baseDir);
+        ProjectElement* child = buildTree(c, baseDir, file, depth + 1);
         if (child) element->appendChild(child);
     }
     element->setModified(false);
     return element.release();
 }
 
-void ProjectSystem::upgradeElement(QDomElement& e) {
+void ProjectSystem::upgradeElement(QDomElement& e, int depth) {
+    if (depth > kMaxDepth) return; // refused when the tree is built
     const QString tag = e.tagName();
     const QString uuid = QStringLiteral("uuid");
     if (tag == QLatin1String("solution")) {
@@ -260,12 +326,12 @@ void ProjectSystem::upgradeElement(QDomElement& e) {
         e.removeAttribute(uuid);
     }
     for (QDomElement c = e.firstChildElement(); !c.isNull(); c = c.nextSiblingElement())
-        upgradeElement(c);
+        upgradeElement(c, depth + 1);
 }
 
 void ProjectSystem::upgrade(QDomDocument& document) {
     QDomElement root = document.documentElement();
-    upgradeElement(root);
+    upgradeElement(root, 0);
     const QString deps = QStringLiteral("project_dependencies");
     for (QDomElement p = root.firstChildElement(QStringLiteral("project")); !p.isNull();
          p = p.nextSiblingElement(QStringLiteral("project"))) {
@@ -306,12 +372,25 @@ void ProjectSystem::closeSolution() {
     m_inTransaction = false;
 }
 
+ProjectTemplates* ProjectSystem::projectTemplates() {
+    if (!m_templates) m_templates.reset(new ProjectTemplates);
+    return m_templates.get();
+}
+
+void ProjectSystem::setProjectTemplates(ProjectTemplates* templates) {
+    m_templates.reset(templates);
+}
+
 void ProjectSystem::createTemplatedProjects() {
-    // Overridden where project templates are available; none are here.
-    for (ProjectElement* e : m_templateRequests) {
+    const QList<ProjectElement*> requests = m_templateRequests;
+    for (ProjectElement* e : requests) {
         QString name = e->attribute(kTemplateName);
-        throw SolutionLoadError(name, QStringLiteral(" project template not found"));
+        e->removeAttributeQuietly(kTemplateName);
+        ProjectTemplateNode* t = projectTemplates()->findTemplate(name);
+        if (!t) throw SolutionLoadError(name, QStringLiteral(" project template not found"));
+        projectTemplates()->createProjectFromTemplate(solutionContaining(e), e, t);
     }
+    if (!requests.isEmpty()) updateProjectList();
 }
 
 QString ProjectSystem::solutionFilePath() const {

@@ -18,6 +18,7 @@
 class Builder;
 class QDomDocument;
 class QDomElement;
+class QXmlStreamReader;
 class ProjectTemplates;
 
 // Thrown for every failure to load a solution file. The message starts with a
@@ -224,6 +225,11 @@ public:
     void rollBackTransaction();
     bool inTransaction() const { return m_inTransaction; }
 
+    // The installation's templates, read on first use.
+    ProjectTemplates* projectTemplates();
+    // Replaces them (the project system takes ownership).
+    void setProjectTemplates(ProjectTemplates* templates);
+
     // Elements that asked for a project template while being loaded.
     const QList<ProjectElement*>& templateRequests() const { return m_templateRequests; }
 
@@ -232,9 +238,13 @@ protected:
     virtual void createTemplatedProjects();
 
 private:
-    ProjectElement* buildTree(const QDomElement& xml, const QString& baseDir);
+    ProjectElement* buildTree(QXmlStreamReader& xml, const QString& baseDir, const QString& file,
+                              int depth);
+    ProjectElement* buildTree(const QDomElement& xml, const QString& baseDir, const QString& file,
+                              int depth);
+    ProjectElement* importElement(const QString& rawName, const QString& baseDir);
     void upgrade(QDomDocument& document);
-    void upgradeElement(QDomElement& element);
+    void upgradeElement(QDomElement& element, int depth);
     void fillProjectMap(ProjectMap& map, const QString& prefix, ProjectElement* solution);
     void buildOrderStep(ProjectElement* project, const QString& configuration,
                         QList<ProjectElement*>& list, QList<ProjectElement*>& placing,
@@ -274,6 +284,7 @@ private:
     QList<ProjectElement*> m_templateRequests;
     QList<std::function<void()>> m_loadedCallbacks;
     bool m_inTransaction = false;
+    std::unique_ptr<ProjectTemplates> m_templates;
 
     // settingFor results while the tree is unchanged.
     struct CacheKey {
