@@ -14,12 +14,15 @@ void appendUnique(PropertyClassList* list, std::initializer_list<PropertyClass*>
 
 void appendSections(PropertyClassList* list) {
     const VornBuildSystem* b = vornBuildSystem;
+    if (!b) return;
     appendUnique(list, {b->defaultCodeSection, b->defaultDataSection, b->defaultZeroedSection,
                         b->defaultConstSection, b->defaultVectorSection});
 }
 
 } // namespace
 
+// The lists read the toolchain's classes from the one build system; without
+// one (a project system used on its own) only the generic entries apply.
 VornProjectSystem::VornProjectSystem() = default;
 VornProjectSystem::~VornProjectSystem() = default;
 
@@ -40,6 +43,7 @@ QString VornProjectSystem::assemblyCodeFileExtension() {
 
 void VornProjectSystem::appendCCompilerProperties(PropertyClassList* list) {
     StandardProjectSystem::appendCCompilerProperties(list);
+    if (!vornBuildSystem) return;
     appendSections(list);
     appendUnique(list, {vornBuildSystem->compilerOptimizationStrategy,
                         vornBuildSystem->optimizeRegisterAllocation});
@@ -57,6 +61,7 @@ void VornProjectSystem::appendAssemblerProperties(PropertyClassList* list) {
 void VornProjectSystem::appendLinkerProperties(PropertyClassList* list) {
     StandardProjectSystem::appendLinkerProperties(list);
     const VornBuildSystem* b = vornBuildSystem;
+    if (!b) return;
     appendUnique(list, {b->linkerHeapSize, b->doubleIsFloat, b->linkerChecksumSections,
                         b->linkerChecksumAlgorithm, b->optimizeCrossCalling,
                         b->optimizeCrossJumping, b->optimizeFlattening, b->optimizeTailMerging,
@@ -68,6 +73,7 @@ void VornProjectSystem::appendLinkerProperties(PropertyClassList* list) {
 
 void VornProjectSystem::appendArchiverProperties(PropertyClassList* list) {
     StandardProjectSystem::appendArchiverProperties(list);
+    if (!vornBuildSystem) return;
     appendUnique(list,
                  {vornBuildSystem->doubleIsFloat, vornBuildSystem->buildUseHardwareMultiplier});
 }

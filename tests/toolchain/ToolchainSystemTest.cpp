@@ -20,10 +20,6 @@ TEST_F(CatalogueTest, ToolchainAndProcessorClassesAreRegistered) {
     EXPECT_EQ(builds->findPropertyClass("msp430_debug_interface")->defaultValue(), "JTAG");
     EXPECT_EQ(builds->findPropertyClass("link_msp430_workaround_CPU_6_bug"),
               builds->linkMsp430WorkaroundCpu6Bug);
-    EXPECT_EQ(builds->findPropertyClass("double_is_float"), builds->doubleIsFloat);
-    EXPECT_EQ(builds->doubleIsFloat->shortDescription(), "Treat 'double' as 'float'");
-    EXPECT_EQ(builds->linkerCrossCallMaximumPasses->maximum(), 255);
-    EXPECT_EQ(builds->linkerStackSize->defaultValue(), "0");
     EXPECT_EQ(builds->linkerChecksumAlgorithm->enumerates(),
               QStringList({"CRC16", "CRC32", "Sum", "Xor"}));
     EXPECT_EQ(builds->linkerOutputFormat->enumerates(),

@@ -91,12 +91,6 @@ QStringList link(const FakeSettings& f, const QString& output = "Debug/app.hzx")
 
 } // namespace
 
-TEST(CompileLine, DefaultsGiveTheStandardLine) {
-    EXPECT_EQ(compileC(defaults()),
-              QStringList({"/root/bin/hcc", "-D__SHEERLINE", "-g", "-O-9", "-Orl", "-I.",
-                           "-J/studio/include", "-msd", "src/main.c", "-o", "Debug/main.hzo"}));
-}
-
 TEST(CompileLine, EveryOptionInItsPlace) {
     FakeSettings f = defaults();
     f.values[S::PreprocessorDefinitions] = "A=1;;B;C D";
