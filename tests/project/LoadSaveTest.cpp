@@ -264,3 +264,49 @@ TEST_F(SolutionTest, UnknownTemplateFailsTheLoad) {
 }
 
 } // namespace
+
+namespace {
+
+class MungingProjectSystem : public TestProjectSystem {
+public:
+    QStringList munged;
+    void munge(ProjectElement* solution) override {
+        // Imports are munged before the file that imports them is finished.
+        munged << solution->name() + ":" + QString::number(numProjects(solution));
+    }
+};
+
+TEST_F(SolutionTest, MungeSeesEveryTreeJustLoaded) {
+    write("lib.hzp", R"x(<solution Name="lib" version="1"><project Name="l"/></solution>)x");
+    QString top = write("top.hzp", R"x(<solution Name="top" version="1">
+  <project Name="a"/><project Name="b"/><import file_name="lib.hzp"/></solution>)x");
+    ps.closeSolution();
+    MungingProjectSystem munging;
+    munging.loadSolution(top);
+    EXPECT_EQ(munging.munged, QStringList({"lib:1", "top:2"}));
+}
+
+TEST_F(SolutionTest, HostileFilesFailCleanly) {
+    QString deep = "<solution Name=\"d\" version=\"1\">";
+    for (int i = 0; i < 400; ++i)
+        deep += "<folder Name=\"f\">";
+    for (int i = 0; i < 400; ++i)
+        deep += "</folder>";
+    deep += "</solution>";
+    SolutionLoadError e = loadError(ps, write("deep.hzp", deep));
+    EXPECT_EQ(e.message, " is nested too deeply");
+    QString oldDeep = deep;
+    oldDeep.replace(" version=\"1\"", "");
+    EXPECT_EQ(loadError(ps, write("olddeep.hzp", oldDeep)).message, " is nested too deeply");
+
+    EXPECT_TRUE(loadError(ps, write("empty.hzp", "")).hasPosition);
+    QString binary = path("binary.hzp");
+    QFile f(binary);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("\x00\xff\x13<solution", 12));
+    f.close();
+    EXPECT_TRUE(loadError(ps, binary).hasPosition);
+    EXPECT_FALSE(ps.haveSolution());
+}
+
+} // namespace
