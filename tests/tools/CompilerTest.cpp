@@ -186,6 +186,11 @@ TEST_F(CompilerTest, CommandLineProblemsAreClearErrors) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "hcc: error: missing argument to '-o'\n");
 
+    r = compile({"a.c", "-o", "./a.c"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hcc: error: the output ./a.c would overwrite the source\n");
+    EXPECT_EQ(read("a.c"), "\n");
+
     r = compile({"-D=1", "a.c"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "hcc: error: macro names must be identifiers: '=1'\n");

@@ -88,8 +88,7 @@ TEST_F(LinkerTest, MapFileListsInputsDefinitionsAndPlacement) {
     EXPECT_TRUE(map.contains("  .fixed at 4000\n  CODE,CONST in 4100-5000\n  CODE loaded\n"));
     EXPECT_TRUE(map.contains("Kept symbols\n  main\n"));
     // Code starts where CODE was placed; static functions are not public.
-    EXPECT_TRUE(map.contains("  00004100  counter  main.hzo\n"));
-    EXPECT_TRUE(map.contains(" main  main.hzo\n"));
+    EXPECT_TRUE(map.contains("  00004100  main  main.hzo\n  00004102  counter  main.hzo\n"));
     EXPECT_TRUE(map.contains(" util_add  util.hzo\n"));
     EXPECT_TRUE(map.contains(" delay  delay.hzo\n"));
     EXPECT_FALSE(map.contains("helper"));
@@ -129,6 +128,27 @@ TEST_F(LinkerTest, LinkFailuresNameTheirCauseAndLeaveNoExecutable) {
     r = run("hld", {"-o", "app.hzx"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "hld: error: no input files\n");
+}
+
+TEST_F(LinkerTest, TentativeDefinitionsMergeAndYieldToInitialisedOnes) {
+    write("a.c", "int shared;\nint only_a = 1;\n");
+    write("b.c", "int shared;\n");
+    write("c.c", "int shared = 2;\n");
+    write("d.c", "int only_a = 3;\n");
+    for (const char* source : {"a.c", "b.c", "c.c", "d.c"})
+        ASSERT_EQ(run("hcc", {source}).status, 0) << source;
+
+    Result r = run("hld", {"a.hzo", "b.hzo", "-Mab.map", "-o", "ab.hzx"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(read("ab.map").contains(" shared  a.hzo\n")) << read("ab.map").toStdString();
+
+    r = run("hld", {"b.hzo", "c.hzo", "-Mbc.map", "-o", "bc.hzx"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(read("bc.map").contains(" shared  c.hzo\n")) << read("bc.map").toStdString();
+
+    r = run("hld", {"a.hzo", "d.hzo", "-o", "ad.hzx"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "hld: error: symbol 'only_a' is defined in a.hzo and in d.hzo\n");
 }
 
 TEST_F(LinkerTest, ConverterWritesBaseDotFormatInEachFormat) {

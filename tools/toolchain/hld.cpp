@@ -8,6 +8,8 @@
 
 #include <QMap>
 
+#include <algorithm>
+
 namespace {
 
 struct Placement {
@@ -33,6 +35,7 @@ struct Module {
     QString input;  // file on the command line
     QString member; // member name inside a library, else empty
     QStringList symbols;
+    QStringList tentative;
     QByteArray code;
 };
 
@@ -118,6 +121,7 @@ bool readModule(const QString& input, const QString& member, const QByteArray& d
     module.input = input;
     module.member = member;
     module.symbols = attributes.value("symbols").split(';', Qt::SkipEmptyParts);
+    module.tentative = attributes.value("tentative").split(';', Qt::SkipEmptyParts);
     module.code = QByteArray::fromHex(attributes.value("digest").toLatin1());
     return true;
 }
@@ -219,6 +223,8 @@ int main(int argc, char** argv) {
         }
     }
     QMap<QString, QString> definedIn;
+    QList<QPair<QString, quint32>> tentative;
+    QMap<QString, QString> tentativeIn;
     for (const Module& module : objects) {
         const quint32 base = image.loadAddress + quint32(image.bytes.size());
         for (int k = 0; k < module.symbols.size(); ++k) {
@@ -231,10 +237,25 @@ int main(int argc, char** argv) {
             definedIn.insert(name, module.input);
             image.symbols.append({name, base + quint32(2 * k)});
         }
+        // Tentative definitions merge with each other and yield to a real one.
+        for (int k = 0; k < module.tentative.size(); ++k) {
+            const QString& name = module.tentative[k];
+            if (tentativeIn.contains(name)) continue;
+            tentativeIn.insert(name, module.input);
+            tentative.append({name, base + quint32(2 * (module.symbols.size() + k))});
+        }
+        const int slotBytes = 2 * int(module.symbols.size() + module.tentative.size());
         QByteArray code = module.code;
-        if (code.size() < 2 * module.symbols.size()) code.resize(2 * module.symbols.size(), '\xff');
+        if (code.size() < slotBytes) code.resize(slotBytes, '\xff');
         image.bytes += code;
     }
+    for (const auto& symbol : tentative) {
+        if (definedIn.contains(symbol.first)) continue;
+        definedIn.insert(symbol.first, tentativeIn.value(symbol.first));
+        image.symbols.append(symbol);
+    }
+    std::stable_sort(image.symbols.begin(), image.symbols.end(),
+                     [](const auto& a, const auto& b) { return a.second < b.second; });
     if (bounded && quint32(image.bytes.size()) > limit)
         diagnostics.error("section CODE does not fit: " + QString::number(image.bytes.size()) +
                           " bytes in a range of " + QString::number(limit));

@@ -133,6 +133,11 @@ int runCompiler(const char* tool, SourceLanguage language, int argc, char** argv
     diagnostics.setSuppressWarnings(options.noWarnings);
 
     const QString source = options.inputs[0];
+    if (QDir::cleanPath(QDir::current().absoluteFilePath(source)) ==
+        QDir::cleanPath(QDir::current().absoluteFilePath(options.output))) {
+        diagnostics.error("the output " + options.output + " would overwrite the source");
+        return 1;
+    }
     Preprocessor preprocessor(diagnostics, options.userDirs, options.systemDirs);
     if (!applyMacros(options, preprocessor, diagnostics) || !preprocessor.run(source)) {
         // A stale object must not survive a failed compile.
@@ -141,10 +146,10 @@ int runCompiler(const char* tool, SourceLanguage language, int argc, char** argv
         return 1;
     }
 
-    QStringList symbols;
+    QStringList symbols, tentative;
     switch (language) {
     case SourceLanguage::C:
-        symbols = cPublicSymbols(preprocessor.text());
+        symbols = cPublicSymbols(preprocessor.text(), tentative);
         break;
     case SourceLanguage::Basic:
         symbols = basicPublicSymbols(preprocessor.text());
@@ -163,6 +168,7 @@ int runCompiler(const char* tool, SourceLanguage language, int argc, char** argv
     module.attributes.append({QStringLiteral("dependencies"), preprocessor.files().join(';')});
     module.attributes.append({QStringLiteral("tool"), QString::fromLatin1(tool)});
     module.attributes.append({QStringLiteral("symbols"), symbols.join(';')});
+    module.attributes.append({QStringLiteral("tentative"), tentative.join(';')});
     module.attributes.append({QStringLiteral("code_section"), options.codeSection});
     module.attributes.append({QStringLiteral("digest"), QString::fromLatin1(code.toHex())});
     module.section = options.codeSection;
@@ -183,6 +189,6 @@ int runCompiler(const char* tool, SourceLanguage language, int argc, char** argv
     if (options.verbose)
         diagnostics.note(QString::fromLatin1(tool) + ": " + source + " -> " + options.output +
                          " (" + QString::number(preprocessor.files().size()) + " files, " +
-                         QString::number(symbols.size()) + " public symbols)");
+                         QString::number(symbols.size() + tentative.size()) + " public symbols)");
     return 0;
 }

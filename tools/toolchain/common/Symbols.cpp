@@ -58,8 +58,8 @@ QByteArray functionName(const QByteArray& head) {
     return QByteArray();
 }
 
-// "int a = 1, b[4];" -> a, b.
-void declaredNames(const QByteArray& text, QStringList& out) {
+// "int a = 1, b[4];" -> a (initialised), b (tentative).
+void declaredNames(const QByteArray& text, QStringList& out, QStringList& tentative) {
     if (text.contains('(')) return; // prototypes and function pointers
     // Structure bodies and initialisers name no declared objects.
     QByteArray declaration;
@@ -89,13 +89,14 @@ void declaredNames(const QByteArray& text, QStringList& out) {
     }
     for (int k = 0; k < parts.size(); ++k) {
         QList<QByteArray> names = identifiers(before(before(parts[k], "="), "["));
-        if (!names.isEmpty()) out.append(QString::fromLatin1(names.last()));
+        if (!names.isEmpty())
+            (parts[k].contains('=') ? out : tentative).append(QString::fromLatin1(names.last()));
     }
 }
 
 } // namespace
 
-QStringList cPublicSymbols(const QByteArray& text) {
+QStringList cPublicSymbols(const QByteArray& text, QStringList& tentative) {
     QStringList out;
     int depth = 0, parens = 0;
     int segmentStart = 0;
@@ -125,12 +126,15 @@ QStringList cPublicSymbols(const QByteArray& text) {
                 resetAfterBlock = false;
             }
         } else if (c == ';' && depth == 0) {
-            declaredNames(text.mid(segmentStart, i - segmentStart), out);
+            declaredNames(text.mid(segmentStart, i - segmentStart), out, tentative);
             segmentStart = i + 1;
             parens = 0;
         }
     }
     out.removeDuplicates();
+    tentative.removeDuplicates();
+    for (const QString& name : out)
+        tentative.removeAll(name);
     return out;
 }
 

@@ -5,6 +5,8 @@
 
 // Public names a source defines, found by a light scan of the preprocessed
 // text. This is what the linker lists; it is not a parser.
-QStringList cPublicSymbols(const QByteArray& text);        // non-static functions and variables
+// Non-static functions and initialised variables; variables declared without
+// an initialiser are tentative, and the linker merges equal tentative names.
+QStringList cPublicSymbols(const QByteArray& text, QStringList& tentative);
 QStringList assemblyPublicSymbols(const QByteArray& text); // names made global
 QStringList basicPublicSymbols(const QByteArray& text);    // SUB and FUNCTION names
