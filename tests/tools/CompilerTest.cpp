@@ -72,6 +72,21 @@ TEST_F(CompilerTest, AbsoluteDirectoriesAreRecordedAbsolute) {
     EXPECT_EQ(dependencies("main.hzo"), QStringList({"main.c", path("studio/include/dev.h")}));
 }
 
+TEST_F(CompilerTest, DirectivesSurviveLineEndingsContinuationsAndMacroNames) {
+    write("main.c", "#define CONFIG \"cfg.h\"\r\n"
+                    "#if defined(A) && \\\r\n    defined(B)\r\n#include CONFIG\r\n#endif\r\n"
+                    "#error after a continued line\r\n");
+    write("cfg.h", "\n");
+    Result r = compile({"-D", "A", "-DB", "main.c", "-o", "main.hzo"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "main.c:6: error: #error after a continued line\n");
+
+    write("main.c", "#define CONFIG \"cfg.h\"\r\n#include CONFIG\r\n");
+    r = compile({"-I", "unused", "main.c", "-o", "main.hzo"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(dependencies("main.hzo"), QStringList({"main.c", "cfg.h"}));
+}
+
 TEST_F(CompilerTest, ErrorDirectiveFailsWithItsLocation) {
     write("main.o.hzo", "stale");
     write("main.c", "int x;\n/* a comment\n   over lines */\n#error unsupported target\n");
