@@ -147,6 +147,7 @@ void ProjectSystem::onSolutionLoaded(std::function<void()> callback) {
 void ProjectSystem::loadSolution(const QString& fileName) {
     closeSolution();
     m_loadStack.clear();
+    m_filesLoaded = 0;
     m_projectIds.clear();
     m_templateRequests.clear();
     try {
@@ -162,6 +163,8 @@ void ProjectSystem::loadSolution(const QString& fileName) {
     for (const auto& callback : m_loadedCallbacks)
         callback();
 }
+
+static const int kMaxFilesLoaded = 4096;
 
 namespace {
 // Keeps the stack of files being loaded right when an import fails.
@@ -182,6 +185,10 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
     if (info.isDir() || !file.open(QIODevice::ReadOnly))
         throw SolutionLoadError(path, QStringLiteral(" cannot access"));
     QString absolute = QDir::cleanPath(info.absoluteFilePath());
+    // Repeated imports are allowed, but a chain of files each importing the
+    // next twice would otherwise multiply without end.
+    if (++m_filesLoaded > kMaxFilesLoaded)
+        throw SolutionLoadError(path, QStringLiteral(" imports too many solutions"));
     if (m_loadStack.contains(absolute))
         throw SolutionLoadError(absolute, QStringLiteral(" solution already loaded"));
 
@@ -192,6 +199,7 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
     bool hasVersion = false;
     {
         QXmlStreamReader reader(bytes);
+        reader.setNamespaceProcessing(false); // read names as written, like the DOM
         while (!reader.atEnd()) {
             reader.readNext();
             if (reader.tokenType() == QXmlStreamReader::DTD) {
@@ -221,6 +229,7 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
         LoadStackEntry entry(m_loadStack, absolute);
         if (hasVersion) {
             QXmlStreamReader reader(bytes);
+            reader.setNamespaceProcessing(false); // read names as written, like the DOM
             reader.readNextStartElement();
             solution = buildTree(reader, baseDirectory, path, 0);
         } else {
@@ -351,6 +360,7 @@ ProjectElement* ProjectSystem::importSolution(ProjectElement* parent, const QStr
     if (!owner) return nullptr;
     QString ownerDir = QFileInfo(owner->getPath().osPathQString()).path();
     m_loadStack.clear();
+    m_filesLoaded = 0;
     ProjectElement* imported = loadProjectFile(ownerDir, fileName);
     QString absolute = imported->getPath().osPathQString();
     imported->setAttributeQuietly(kFileName, relativeFilePath(ownerDir, absolute));

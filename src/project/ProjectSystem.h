@@ -54,7 +54,8 @@ public:
     virtual ~ProjectSystem();
 
     // ---- virtual hooks, in slot order ----
-    // A new solution element named name whose file is dir/name.hzp (not opened).
+    // Closes any open solution and opens a new, empty one named name whose file
+    // is dir/name.hzp (written by save()).
     virtual ProjectElement* createSolution(const QString& name, const QString& dir);
     // A new project under parent with the given type in "Common".
     virtual ProjectElement* createProject(ProjectElement* parent, const QString& name,
@@ -220,6 +221,8 @@ public:
     void removeProperty(ProjectElement* element, const QString& saveName,
                         const QString& configuration);
 
+    // Attribute edits are held back until commit; elements created meanwhile
+    // (configurations made by setProperty, say) exist at once.
     void startTransaction();
     void commitTransaction();
     void rollBackTransaction();
@@ -280,6 +283,7 @@ private:
     QStringList m_projectNames;
     QStringList m_solutionNames;
     QStringList m_loadStack;
+    int m_filesLoaded = 0;
     QMap<QString, QString> m_projectIds;
     QList<ProjectElement*> m_templateRequests;
     QList<std::function<void()>> m_loadedCallbacks;

@@ -186,7 +186,7 @@ TEST_F(SolutionTest, SaveKeepsElementsAttributesAndOrder) {
         <configuration Name="Debug" c_preprocessor_definitions="X=1;Y"/>
       </file>
     </folder>
-    <file file_name="a.c"/>
+    <file file_name="a.c" ns:extra="prefixed names are kept"/>
   </project>
   <file file_name="top.txt"/>
 </solution>)x";
@@ -307,6 +307,36 @@ TEST_F(SolutionTest, HostileFilesFailCleanly) {
     f.close();
     EXPECT_TRUE(loadError(ps, binary).hasPosition);
     EXPECT_FALSE(ps.haveSolution());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SolutionTest, ImportMultiplicationIsBounded) {
+    write("i14.hzp", R"x(<solution Name="leaf" version="1"/>)x");
+    for (int i = 13; i >= 0; --i)
+        write(QString("i%1.hzp").arg(i), QString(R"x(<solution Name="s%1" version="1">
+  <import file_name="i%2.hzp"/><import file_name="i%2.hzp"/></solution>)x")
+                                             .arg(i)
+                                             .arg(i + 1));
+    EXPECT_EQ(loadError(ps, path("i0.hzp")).message, " imports too many solutions");
+    ps.loadSolution(path("i4.hzp")); // 2^10 loads are fine
+    EXPECT_EQ(ps.solutionSolutions().value("s13")->name(), "s13");
+}
+
+TEST_F(SolutionTest, ImportingIntoAnOpenSolution) {
+    write("parts/extra.hzp",
+          R"x(<solution Name="extra" version="1"><project Name="x"/></solution>)x");
+    load("top.hzp", R"x(<solution Name="top" version="1"/>)x");
+    ProjectElement* imported = ps.importSolution(ps.solutionElement(), path("parts/extra.hzp"));
+    ASSERT_NE(imported, nullptr);
+    EXPECT_EQ(imported->fileName(), "parts/extra.hzp");
+    EXPECT_TRUE(imported->imported());
+    EXPECT_NE(project("x(extra)"), nullptr);
+    EXPECT_TRUE(ps.modified());
+    ps.save();
+    EXPECT_TRUE(read(path("top.hzp")).contains("<import file_name=\"parts/extra.hzp\"/>"));
 }
 
 } // namespace
