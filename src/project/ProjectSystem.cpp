@@ -164,7 +164,7 @@ void ProjectSystem::loadSolution(const QString& fileName) {
         callback();
 }
 
-static const int kMaxFilesLoaded = 4096;
+static const int kMaxFilesLoaded = 1024;
 
 namespace {
 // Keeps the stack of files being loaded right when an import fails.
