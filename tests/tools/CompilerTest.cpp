@@ -186,6 +186,19 @@ TEST_F(CompilerTest, MalformedDirectivesAreErrorsNotCrashes) {
     }
 }
 
+TEST_F(CompilerTest, LargeOddSourcesFinish) {
+    // Unbalanced nesting and megabytes without a statement end must not make
+    // the symbol scan quadratic (the run would exceed the fixture's timeout).
+    QByteArray source;
+    for (int i = 0; i < 1000000; ++i)
+        source += "{}";
+    source += "int x = {" + QByteArray(2000000, '1') + "};\n" + QByteArray(1000000, '(') + "\n";
+    write("big.c", source);
+    Result r = compile({"big.c", "-o", "big.hzo"});
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(dependencies("big.hzo"), QStringList({"big.c"}));
+}
+
 TEST_F(CompilerTest, CommandLineProblemsAreClearErrors) {
     Result r = compile({"-g", "absent.c", "-o", "absent.hzo"});
     EXPECT_EQ(r.status, 1);

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QSet>
 
+#include <cctype>
+
 namespace {
 
 bool isIdentStart(char c) {
@@ -113,8 +115,13 @@ QStringList cPublicSymbols(const QByteArray& text, QStringList& tentative) {
         else if (c == ')')
             parens = parens > 0 ? parens - 1 : 0;
         else if (c == '{') {
-            if (depth++ == 0 && parens == 0) {
-                QByteArray head = text.mid(segmentStart, i - segmentStart);
+            int last = i - 1;
+            while (last >= segmentStart && isspace(uchar(text[last])))
+                --last;
+            if (depth++ == 0 && parens == 0 && last >= segmentStart && text[last] == ')') {
+                // A function head is short; bounding it keeps odd input linear.
+                const int from = qMax(segmentStart, i - 512);
+                QByteArray head = text.mid(from, i - from);
                 QByteArray name = head.contains('=') ? QByteArray() : functionName(head);
                 resetAfterBlock = !name.isEmpty();
                 if (resetAfterBlock && !hasStorageClass(identifiers(before(head, name))))
