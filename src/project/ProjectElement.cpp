@@ -244,7 +244,8 @@ const Path& ProjectElement::getPath() {
 
 QFileInfo ProjectElement::getQFileInfo() {
     computePaths();
-    return m_path.fileInfo();
+    // Fresh each time: files change while a build runs, and a cached status would go stale.
+    return QFileInfo(m_path.osPathQString());
 }
 
 QString ProjectElement::getRelativePath() {

@@ -67,6 +67,15 @@ TEST_F(SolutionTest, ProjectDirectoriesAndFilePaths) {
     EXPECT_EQ(ps.defaultFileLocation(files[2]), path("other/dir"));
 }
 
+TEST_F(SolutionTest, FileStatusIsNotCachedAcrossChanges) {
+    load("demo.hzp", R"x(<solution Name="demo" version="1">
+  <project Name="p"><file file_name="late.c"/></project></solution>)x");
+    ProjectElement* f = ProjectSystem::sourceFiles(project("p")).first();
+    EXPECT_FALSE(f->getQFileInfo().exists());
+    write("late.c", "int x;");
+    EXPECT_TRUE(f->getQFileInfo().exists());
+}
+
 TEST_F(SolutionTest, FileNamesExpandGlobalMacros) {
     macroSystem.setSystemMacro("Tools", "/opt/tools");
     load("demo.hzp", R"x(<solution Name="demo" version="1">
