@@ -105,17 +105,6 @@ TEST(PropertyValue, ListsRectanglesColours) {
     EXPECT_EQ(f.toFont(PropertyFont{"Mono,10"}).description, "Mono,10");
 }
 
-TEST(PropertyValue, SetPropertyClassCopiesDefaultAndFlags) {
-    PropertyClass c("c", PropertyClass::String, "G", "S", "L", "dflt");
-    c.setReadOnly(true);
-    SimplePropertyValue v;
-    v.setReadOnly(false);
-    v.setPropertyClass(&c);
-    EXPECT_EQ(v.toString(), "dflt");
-    EXPECT_TRUE(v.readOnly());
-    EXPECT_TRUE(v.visible());
-}
-
 TEST(PropertyLists, UniqueAppendsAndOwnership) {
     PropertyClass a("a", PropertyClass::String, "G", "S", "L");
     PropertyClass b("b", PropertyClass::String, "G", "S", "L");
