@@ -51,6 +51,26 @@ TEST_F(LinkerTest, ArchiveKeepsItsMembersInOrder) {
         << read("app.map").toStdString();
 }
 
+TEST_F(LinkerTest, LibraryMembersJoinOnlyWhenSomethingUsesThem) {
+    write("app.c", "int main(void) { return util_add(1, 2); }\n");
+    write("printf.c", "int printf_core(void) { return 0; }\n");
+    write("unused.c", "int never_called(void) { return 0; }\n");
+    write("helper.c", "int util_add(int a, int b) { return printf_core() + a + b; }\n");
+    for (const char* source : {"app.c", "printf.c", "unused.c", "helper.c"})
+        ASSERT_EQ(run("hcc", {source}).status, 0) << source;
+    // printf.hza comes before the library whose member needs it.
+    ASSERT_EQ(run("har", {"-c", "printf.hza", "printf.hzo"}).status, 0);
+    ASSERT_EQ(run("har", {"-c", "util.hza", "unused.hzo", "helper.hzo"}).status, 0);
+
+    Result r = run("hld", {"app.hzo", "printf.hza", "util.hza", "-Mapp.map", "-o", "app.hzx"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    const QByteArray map = read("app.map");
+    EXPECT_TRUE(map.contains(" main  app.hzo\n")) << map.toStdString();
+    EXPECT_TRUE(map.contains(" util_add  util.hza(helper.hzo)\n")) << map.toStdString();
+    EXPECT_TRUE(map.contains(" printf_core  printf.hza(printf.hzo)\n")) << map.toStdString();
+    EXPECT_FALSE(map.contains("never_called"));
+}
+
 TEST_F(LinkerTest, ArchiveRejectsMissingAndForeignMembers) {
     ASSERT_EQ(run("har", {"-c", "util.hza", "util.hzo"}).status, 0);
     Result r = run("har", {"-c", "util.hza", "util.hzo", "gone.hzo"});

@@ -7,6 +7,7 @@
 #include "common/ObjectIO.h"
 
 #include <QMap>
+#include <QSet>
 
 #include <algorithm>
 
@@ -36,7 +37,10 @@ struct Module {
     QString member; // member name inside a library, else empty
     QStringList symbols;
     QStringList tentative;
+    QStringList references;
     QByteArray code;
+
+    QString origin() const { return member.isEmpty() ? input : input + '(' + member + ')'; }
 };
 
 bool parseHex(const QString& text, quint32& value) {
@@ -122,6 +126,7 @@ bool readModule(const QString& input, const QString& member, const QByteArray& d
     module.member = member;
     module.symbols = attributes.value("symbols").split(';', Qt::SkipEmptyParts);
     module.tentative = attributes.value("tentative").split(';', Qt::SkipEmptyParts);
+    module.references = attributes.value("references").split(';', Qt::SkipEmptyParts);
     module.code = QByteArray::fromHex(attributes.value("digest").toLatin1());
     return true;
 }
@@ -179,6 +184,7 @@ int main(int argc, char** argv) {
     if (!parseArguments(argc, argv, options, diagnostics)) return 1;
 
     QList<Module> objects;
+    QList<Module> available; // library members, linked only when referenced
     QMap<QString, QStringList> libraryMembers;
     for (const QString& input : options.inputs) {
         QByteArray data;
@@ -198,6 +204,8 @@ int main(int argc, char** argv) {
                 Module module;
                 if (!readModule(input, member.name, member.data, module, error))
                     diagnostics.error(input + '(' + member.name + "): " + error);
+                else
+                    available.append(module);
                 names.append(member.name);
             }
             continue;
@@ -208,6 +216,28 @@ int main(int argc, char** argv) {
             continue;
         }
         objects.append(module);
+    }
+
+    // Library members join while they define a name that linked code uses;
+    // later libraries may satisfy earlier ones and the other way round.
+    QSet<QString> referenced;
+    for (const Module& module : objects)
+        for (const QString& name : module.references)
+            referenced.insert(name);
+    for (bool added = true; added;) {
+        added = false;
+        for (int i = 0; i < available.size(); ++i) {
+            const Module& member = available[i];
+            bool wanted = false;
+            for (const QString& name : member.symbols + member.tentative)
+                wanted = wanted || referenced.contains(name);
+            if (!wanted) continue;
+            for (const QString& name : member.references)
+                referenced.insert(name);
+            objects.append(member);
+            available.removeAt(i--);
+            added = true;
+        }
     }
 
     // Code goes where the code section is placed, each object after the last.
@@ -231,17 +261,17 @@ int main(int argc, char** argv) {
             const QString& name = module.symbols[k];
             if (definedIn.contains(name)) {
                 diagnostics.error("symbol '" + name + "' is defined in " + definedIn.value(name) +
-                                  " and in " + module.input);
+                                  " and in " + module.origin());
                 continue;
             }
-            definedIn.insert(name, module.input);
+            definedIn.insert(name, module.origin());
             image.symbols.append({name, base + quint32(2 * k)});
         }
         // Tentative definitions merge with each other and yield to a real one.
         for (int k = 0; k < module.tentative.size(); ++k) {
             const QString& name = module.tentative[k];
             if (tentativeIn.contains(name)) continue;
-            tentativeIn.insert(name, module.input);
+            tentativeIn.insert(name, module.origin());
             tentative.append({name, base + quint32(2 * (module.symbols.size() + k))});
         }
         const int slotBytes = 2 * int(module.symbols.size() + module.tentative.size());

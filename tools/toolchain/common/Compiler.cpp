@@ -169,6 +169,8 @@ int runCompiler(const char* tool, SourceLanguage language, int argc, char** argv
     module.attributes.append({QStringLiteral("tool"), QString::fromLatin1(tool)});
     module.attributes.append({QStringLiteral("symbols"), symbols.join(';')});
     module.attributes.append({QStringLiteral("tentative"), tentative.join(';')});
+    module.attributes.append({QStringLiteral("references"),
+                              referencedNames(preprocessor.text(), symbols + tentative).join(';')});
     module.attributes.append({QStringLiteral("code_section"), options.codeSection});
     module.attributes.append({QStringLiteral("digest"), QString::fromLatin1(code.toHex())});
     module.section = options.codeSection;

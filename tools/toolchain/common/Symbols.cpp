@@ -180,3 +180,35 @@ QStringList basicPublicSymbols(const QByteArray& text) {
     out.removeDuplicates();
     return out;
 }
+
+QStringList referencedNames(const QByteArray& text, const QStringList& defined) {
+    QSet<QByteArray> seen;
+    for (const QString& name : defined)
+        seen.insert(name.toLatin1());
+    QStringList out;
+    for (int i = 0; i < text.size();) {
+        char c = text[i];
+        if (c == '"') {
+            for (++i; i < text.size() && text[i] != c && text[i] != '\n'; ++i)
+                if (text[i] == '\\') ++i;
+            ++i;
+        } else if (isIdentStart(c)) {
+            int start = i;
+            while (i < text.size() && isIdentChar(text[i]))
+                ++i;
+            QByteArray name = text.mid(start, i - start);
+            if (!seen.contains(name)) {
+                seen.insert(name);
+                out.append(QString::fromLatin1(name));
+            }
+        } else if (c >= '0' && c <= '9') {
+            while (i < text.size() && isIdentChar(text[i]))
+                ++i; // 0x1F, 10UL
+        } else {
+            ++i;
+        }
+    }
+    for (const QString& name : defined)
+        out.removeAll(name);
+    return out;
+}

@@ -10,3 +10,7 @@
 QStringList cPublicSymbols(const QByteArray& text, QStringList& tentative);
 QStringList assemblyPublicSymbols(const QByteArray& text); // names made global
 QStringList basicPublicSymbols(const QByteArray& text);    // SUB and FUNCTION names
+
+// Every identifier the text uses outside quotes, minus the given names: what
+// the linker may look for in libraries.
+QStringList referencedNames(const QByteArray& text, const QStringList& defined);
