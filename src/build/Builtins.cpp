@@ -1,6 +1,7 @@
 #include "build/Builtins.h"
 
 #include "base/QTx.h"
+#include "xml/XmlBuiltins.h"
 
 #include <QFileInfo>
 
@@ -30,7 +31,26 @@ bool builtinCommand(const QString& directory, const QStringList& command, QStrin
         rm(directory, argument(command, 1), errorText);
         return true;
     }
-    // "xmlcp" and "mkhdr" are run as programs until their workers exist.
+    if (name == QLatin1String("xmlcp")) {
+        XmlBuiltins::xmlcp(directory, argument(command, 1), argument(command, 2),
+                           argument(command, 3), errorText);
+        return true;
+    }
+    if (name == QLatin1String("mkhdr")) {
+        // Options may stand anywhere among the positional arguments.
+        QStringList positional;
+        bool regBaseOffsets = false;
+        for (int i = 1; i < command.size(); ++i) {
+            const QString& item = command.at(i);
+            if (item.startsWith(QLatin1Char('-')))
+                regBaseOffsets = regBaseOffsets || item == QLatin1String("-regbaseoffs");
+            else
+                positional.append(item);
+        }
+        XmlBuiltins::mkhdr(directory, positional.value(0), positional.value(1), positional.value(2),
+                           regBaseOffsets, errorText);
+        return true;
+    }
     return false;
 }
 

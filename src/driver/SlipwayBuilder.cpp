@@ -1,6 +1,7 @@
 #include "driver/SlipwayBuilder.h"
 
 #include "build/Builtins.h"
+#include "build/StandardBuildSystem.h"
 #include "driver/Process.h"
 
 #include <QDir>
@@ -60,7 +61,10 @@ void SlipwayBuilder::doit() {
     if (m_echo) printLine(m_command.join(QLatin1Char(' ')));
     if (m_show) return;
     QString errorText;
-    if (Builtins::builtinCommand(m_directory, m_command, errorText)) {
+    const bool builtin =
+        standardBuildSystem ? standardBuildSystem->builtinCommand(m_directory, m_command, errorText)
+                            : Builtins::builtinCommand(m_directory, m_command, errorText);
+    if (builtin) {
         if (!errorText.isEmpty()) {
             printLine(errorText);
             setFailed();

@@ -86,3 +86,35 @@ TEST(Builtins, ChmodAndRm) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Builtins, XmlCopyThroughThePreprocessor) {
+    QTemporaryDir dir;
+    writeFile(dir.filePath("in.xml"), "<!DOCTYPE a><a><b x=\"1\"/></a>\n");
+    writeFile(dir.filePath("keep.xml"), "old");
+    QString error;
+    EXPECT_TRUE(Builtins::builtinCommand(dir.path(), {"xmlcp", "in.xml", "out.xml", "A=1"}, error));
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_TRUE(readFile(dir.filePath("out.xml")).contains("<b x=\"1\"/>"));
+
+    EXPECT_TRUE(Builtins::builtinCommand(dir.path(), {"xmlcp", "missing.xml", "keep.xml"}, error));
+    EXPECT_TRUE(error.startsWith("xmlpp failed ")) << error.toStdString();
+    EXPECT_EQ(readFile(dir.filePath("keep.xml")), "old");
+}
+
+TEST(Builtins, RegisterHeaderOptionsMayStandAnywhere) {
+    QTemporaryDir dir;
+    // The message names the map: the first positional argument, options skipped.
+    const QString map = dir.path() + "/map.xml";
+    for (const QStringList& command :
+         {QStringList{"mkhdr", "-regbaseoffs", "map.xml", "h.h", "T"},
+          QStringList{"mkhdr", "map.xml", "-other", "h.h", "-regbaseoffs", "T"},
+          QStringList{"mkhdr", "map.xml", "h.h", "T", "-regbaseoffs"}}) {
+        QString error;
+        EXPECT_TRUE(Builtins::builtinCommand(dir.path(), command, error));
+        EXPECT_TRUE(error.endsWith(map)) << error.toStdString();
+    }
+}
+
+} // namespace

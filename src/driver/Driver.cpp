@@ -1,0 +1,44 @@
+#include "driver/Driver.h"
+
+#include "base/EnvironmentSettings.h"
+#include "base/HException.h"
+#include "base/HReporter.h"
+#include "base/QTx.h"
+#include "driver/SlipwayArgParse.h"
+#include "driver/SolutionRun.h"
+#include "project/ProjectSystem.h"
+
+#include <cstdio>
+#include <memory>
+
+int slipwayMain(int argc, char** argv) {
+    try {
+        const char* programName = argc > 0 && argv[0] ? argv[0] : "slipway";
+        HReporter report(programName);
+        SlipwayArgParse args(&report);
+
+        // Lives until the process ends: the macro system reads it on every expansion.
+        environment = new EnvironmentSettings();
+        const QString studioDir = QTx::getStudioDir(programName);
+        environment->createEntries(studioDir);
+
+        args.parseArguments(argc, argv);
+        return runSolution(args, studioDir);
+    } catch (const HException& e) {
+        std::fprintf(stderr, "error: %s\n", e.message());
+    } catch (const SolutionLoadError& e) {
+        if (e.hasPosition)
+            std::fprintf(stderr, "load error: bad XML file - %s\n",
+                         e.message.toLocal8Bit().constData());
+        else
+            std::fprintf(stderr, "load error: %s%s\n", e.fileName.toLocal8Bit().constData(),
+                         e.message.toLocal8Bit().constData());
+    } catch (const DriverExit& exit) {
+        return exit.status;
+    } catch (...) {
+        std::fputs("Internal error detected\n", stderr);
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return 0;
+}

@@ -1,0 +1,79 @@
+#include "driver/SolutionRun.h"
+
+#include "build/StandardBuildSystem.h"
+#include "driver/SlipwayArgParse.h"
+#include "driver/SlipwayBuilder.h"
+#include "macros/MacroSystem.h"
+#include "project/ProjectSystem.h"
+#include "toolchain/MSP430BuildSystem.h"
+#include "toolchain/MSP430ProjectSystem.h"
+
+#include <cstdio>
+
+namespace {
+
+void printListing(const char* header, const QString& name, const QStringList& names) {
+    std::printf(header, name.toLocal8Bit().constData());
+    for (const QString& n : names)
+        std::printf("%s\n", n.toLocal8Bit().constData());
+    std::fflush(stdout);
+}
+
+} // namespace
+
+ProjectElement* chooseElement(ProjectSystem* projects, const QString& projectName,
+                              const QString& solutionName) {
+    ProjectElement* element = projects->solutionElement();
+    if (!projectName.isNull()) {
+        element = projects->findProject(element, projectName);
+        if (!element) {
+            printListing("can't find project '%s' supported projects:\n", projectName,
+                         projects->solutionProjects(nullptr).keys());
+            return nullptr;
+        }
+    }
+    if (!solutionName.isNull()) {
+        const ProjectMap& solutions = projects->solutionSolutions();
+        ProjectElement* found = solutions.value(solutionName, nullptr);
+        if (!found) {
+            printListing("can't find solution '%s' supported solutions:\n", solutionName,
+                         solutions.keys());
+            return nullptr;
+        }
+        element = found;
+    }
+    return element;
+}
+
+bool checkConfiguration(ProjectSystem* projects, ProjectElement* element,
+                        const QString& configuration) {
+    const QStringList names = projects->configurations(element, false, false);
+    if (names.contains(configuration)) return true;
+    printListing("can't find configuration '%s' supported configurations:\n", configuration, names);
+    return false;
+}
+
+int runSolution(const SlipwayArgParse& args, const QString& studioDir) {
+    // Both live until the process ends; their constructors set the globals.
+    new MSP430ProjectSystem();
+    new MSP430BuildSystem(QStringList());
+
+    if (PropertyClass* map = standardBuildSystem->linkerMemoryMapFile)
+        map->setDefault("$(StudioDir)/targets/MSP430F449.xml");
+    if (PropertyClass* placement = standardBuildSystem->linkerSectionPlacementFile)
+        placement->setDefault("$(StudioDir)/targets/section_placement.xml");
+
+    macroSystem.setSystemMacro("Platform", "msp430");
+    macroSystem.setSystemMacro("StudioDir", studioDir);
+
+    projectSystem->loadSolution(args.solutionFile);
+
+    const int flags = args.buildFlags();
+    ProjectElement* element = chooseElement(projectSystem, args.projectName, args.solutionName);
+    if (!element || !checkConfiguration(projectSystem, element, args.configuration)) return 1;
+
+    SlipwayBuilder builder(args.echo, args.show);
+    buildSystem->build(element, args.configuration, &builder, flags, true, args.batch);
+    std::fflush(stdout);
+    return 0;
+}

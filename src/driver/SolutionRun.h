@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class ProjectElement;
+class ProjectSystem;
+class SlipwayArgParse;
+
+// Everything after the command line: create the project and build systems,
+// load the solution, choose what to build and build it. Returns the exit status.
+int runSolution(const SlipwayArgParse& args, const QString& studioDir);
+
+// The element named by -project / -solution (the solution root by default), or
+// null after printing the "can't find ..." listing on standard output.
+ProjectElement* chooseElement(ProjectSystem* projects, const QString& projectName,
+                              const QString& solutionName);
+// False after printing the "can't find configuration ..." listing.
+bool checkConfiguration(ProjectSystem* projects, ProjectElement* element,
+                        const QString& configuration);

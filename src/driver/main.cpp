@@ -1,0 +1,5 @@
+#include "driver/Driver.h"
+
+int main(int argc, char** argv) {
+    return slipwayMain(argc, argv);
+}

@@ -1,0 +1,93 @@
+#include "E2E.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <stdexcept>
+
+namespace e2e {
+
+QString builtStudioDir() {
+    return QStringLiteral(SLIPWAY_STUDIO_DIR);
+}
+
+Sandbox::Sandbox() {
+    if (!m_dir.isValid()) throw std::runtime_error("cannot create a temporary directory");
+    QDir(path()).mkpath("home");
+    QDir(path()).mkpath("config");
+}
+
+void Sandbox::write(const QString& relative, const QByteArray& contents) const {
+    const QString name = file(relative);
+    QDir().mkpath(QFileInfo(name).absolutePath());
+    QFile f(name);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(contents) != contents.size())
+        throw std::runtime_error("cannot write " + name.toStdString());
+}
+
+std::string Sandbox::read(const QString& relative) const {
+    QFile f(file(relative));
+    if (!f.open(QIODevice::ReadOnly)) return std::string();
+    return f.readAll().toStdString();
+}
+
+bool Sandbox::exists(const QString& relative) const {
+    return QFileInfo::exists(file(relative));
+}
+
+void Sandbox::setTime(const QString& relative, qint64 seconds) const {
+    QFile f(file(relative));
+    if (!f.open(QIODevice::ReadWrite) ||
+        !f.setFileTime(QDateTime::fromSecsSinceEpoch(seconds), QFileDevice::FileModificationTime))
+        throw std::runtime_error("cannot set the time of " + relative.toStdString());
+}
+
+QString Sandbox::makeStudio() {
+    const QString studio = file("studio");
+    QDir().mkpath(studio + "/bin");
+    const QDir built(builtStudioDir());
+    for (const QFileInfo& entry :
+         built.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
+        if (entry.fileName() == "bin") continue;
+        QFile::link(entry.absoluteFilePath(), studio + "/" + entry.fileName());
+    }
+    for (const QFileInfo& entry : QDir(built.filePath("bin")).entryInfoList(QDir::Files))
+        QFile::link(entry.absoluteFilePath(), studio + "/bin/" + entry.fileName());
+    m_studio = studio;
+    return studio;
+}
+
+QString Sandbox::program() const {
+    return (m_studio.isEmpty() ? builtStudioDir() : m_studio) + "/bin/slipway";
+}
+
+QString Sandbox::settingsFile() const {
+    // Mirrors the store's location rule with XDG_CONFIG_HOME pointing into the sandbox.
+    return file("config/Halyard Software/Halyard for MSP430.ini");
+}
+
+Result Sandbox::run(const QStringList& arguments, const QString& directory, int timeoutMs) const {
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", file("home"));
+    env.insert("XDG_CONFIG_HOME", file("config"));
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(directory.isEmpty() ? path() : directory);
+    p.start(program(), arguments);
+    Result r;
+    if (!p.waitForStarted(timeoutMs)) return r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+    } else if (p.exitStatus() == QProcess::NormalExit) {
+        r.status = p.exitCode();
+    }
+    r.out = p.readAllStandardOutput().toStdString();
+    r.err = p.readAllStandardError().toStdString();
+    return r;
+}
+
+} // namespace e2e
