@@ -116,6 +116,14 @@ TEST_F(LinkerTest, MapFileListsInputsDefinitionsAndPlacement) {
     r = run("hld", {"main.hzo", "-o", "plain.hzx"});
     ASSERT_EQ(r.status, 0);
     EXPECT_FALSE(exists("plain.map")) << "a map only with -M";
+
+    // A renamed code section is placed under its own name; Basic SUBs are public.
+    write("blink.bas", "SUB blink\nEND SUB\n");
+    ASSERT_EQ(run("hbc", {"-Rc,FAST", "blink.bas"}).status, 0);
+    r = run("hld", {"blink.hzo", "-TCODE=4000", "-TFAST=8000", "-Mblink.map", "-o", "blink.hzx"});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(read("blink.map").contains("  00008000  blink  blink.hzo\n"))
+        << read("blink.map").toStdString();
 }
 
 TEST_F(LinkerTest, LinkFailuresNameTheirCauseAndLeaveNoExecutable) {

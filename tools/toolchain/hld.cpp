@@ -38,6 +38,7 @@ struct Module {
     QStringList symbols;
     QStringList tentative;
     QStringList references;
+    QString codeSection;
     QByteArray code;
 
     QString origin() const { return member.isEmpty() ? input : input + '(' + member + ')'; }
@@ -127,6 +128,7 @@ bool readModule(const QString& input, const QString& member, const QByteArray& d
     module.symbols = attributes.value("symbols").split(';', Qt::SkipEmptyParts);
     module.tentative = attributes.value("tentative").split(';', Qt::SkipEmptyParts);
     module.references = attributes.value("references").split(';', Qt::SkipEmptyParts);
+    module.codeSection = attributes.value("code_section", QStringLiteral("CODE"));
     module.code = QByteArray::fromHex(attributes.value("digest").toLatin1());
     return true;
 }
@@ -245,8 +247,10 @@ int main(int argc, char** argv) {
     image.inputs = options.inputs;
     quint32 limit = 0;
     bool bounded = false;
+    // The first object's code section decides ("-Rc," renames it).
+    const QString codeSection = objects.isEmpty() ? QStringLiteral("CODE") : objects[0].codeSection;
     for (const Placement& placement : options.placements) {
-        if (placement.sections.contains("CODE")) {
+        if (placement.sections.contains(codeSection)) {
             image.loadAddress = placement.start;
             bounded = placement.range;
             limit = placement.end - placement.start;
@@ -287,7 +291,8 @@ int main(int argc, char** argv) {
     std::stable_sort(image.symbols.begin(), image.symbols.end(),
                      [](const auto& a, const auto& b) { return a.second < b.second; });
     if (bounded && quint32(image.bytes.size()) > limit)
-        diagnostics.error("section CODE does not fit: " + QString::number(image.bytes.size()) +
+        diagnostics.error("section " + codeSection +
+                          " does not fit: " + QString::number(image.bytes.size()) +
                           " bytes in a range of " + QString::number(limit));
 
     if (diagnostics.failed()) {
