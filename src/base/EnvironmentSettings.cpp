@@ -66,7 +66,12 @@ void EnvironmentSettings::setGlobalMacrosText(const QString& text) {
 }
 
 QString EnvironmentSettings::toolChainRootDirectory() const {
-    return value(toolChainRootKey, "$(StudioDir)");
+    // Asked for every toolchain command.
+    if (!m_rootLoaded) {
+        m_root = value(toolChainRootKey, "$(StudioDir)");
+        m_rootLoaded = true;
+    }
+    return m_root;
 }
 
 void EnvironmentSettings::setToolChainRootDirectory(const QString& directory) {

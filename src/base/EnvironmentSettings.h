@@ -47,6 +47,8 @@ private:
     quint64 m_revision = 0;
     mutable bool m_macrosLoaded = false;
     mutable QString m_macros;
+    mutable bool m_rootLoaded = false;
+    mutable QString m_root;
 };
 
 // Created by main; null until then (no global macros are seen without it).

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 
 bool ArgParse::Cstring_greater::operator()(const char* a, const char* b) const {
     return std::strcmp(a, b) > 0;
@@ -77,6 +78,9 @@ void ArgParse::parse(int count, char** words) {
             argument = words[++i];
         } else if (option->kind == NoArgument) {
             argument = nullptr;
+        } else {
+            // Also when the whole word matched: the attached argument is then empty.
+            argument = word + std::strlen(optionText);
         }
 
         if (option->hasHandler) {
@@ -93,7 +97,10 @@ void ArgParse::parseArgsFromIndirectFile(const char* path) {
         error("too many indirect files");
         return;
     }
-    FILE* file = std::fopen(path, "r");
+    // A directory opens for reading but yields nothing: refuse it like a missing file.
+    struct stat info;
+    FILE* file = ::stat(path, &info) == 0 && S_ISDIR(info.st_mode) ? (errno = EISDIR, nullptr)
+                                                                   : std::fopen(path, "r");
     if (!file) {
         const std::string reason = std::strerror(errno);
         error("can't open indirect file ", (std::string(path) + ": " + reason).c_str());

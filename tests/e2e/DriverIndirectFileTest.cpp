@@ -49,8 +49,9 @@ TEST(DriverIndirectFile, Errors) {
     EXPECT_EQ(storedMacros(box), "X=1");
 
     box.write("dir/.keep", "");
-    r = box.run({"@dir"});
+    r = box.run({"@dir", "-config", "D", "s.hzp"});
     EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, p + "can't open indirect file dir: Is a directory\n");
 }
 
 TEST(DriverIndirectFile, SelfInclusionStopsOnce) {
