@@ -236,24 +236,24 @@ bool Preprocessor::directive(const QString& path, int line, const QByteArray& te
 }
 
 bool Preprocessor::include(const QString& path, int line, const QByteArray& operand, int depth) {
-    QByteArray spec = operand;
+    QByteArray target = operand;
     // "#include MACRO" names the file through an object-like macro.
-    for (int guard = 0; guard < 32 && !spec.isEmpty() && isIdentStart(spec[0]); ++guard) {
-        auto it = m_macros.constFind(firstIdentifier(spec));
+    for (int guard = 0; guard < 32 && !target.isEmpty() && isIdentStart(target[0]); ++guard) {
+        auto it = m_macros.constFind(firstIdentifier(target));
         if (it == m_macros.constEnd() || it.value().startsWith(kFunctionLikeMacro)) break;
-        spec = it.value().trimmed();
+        target = it.value().trimmed();
     }
-    bool angled = spec.startsWith('<');
+    bool angled = target.startsWith('<');
     int close = -1;
-    if (spec.startsWith('"'))
-        close = int(spec.indexOf('"', 1));
+    if (target.startsWith('"'))
+        close = int(target.indexOf('"', 1));
     else if (angled)
-        close = int(spec.indexOf('>', 1));
+        close = int(target.indexOf('>', 1));
     if (close <= 1) {
         m_diagnostics.sourceError(path, line, "#include expects \"FILENAME\" or <FILENAME>");
         return false;
     }
-    const QString name = QString::fromLatin1(spec.mid(1, close - 1));
+    const QString name = QString::fromLatin1(target.mid(1, close - 1));
     const QString found = resolve(name, angled, path);
     if (found.isEmpty()) {
         m_diagnostics.sourceError(path, line,
