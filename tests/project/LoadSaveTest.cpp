@@ -340,3 +340,50 @@ TEST_F(SolutionTest, ImportingIntoAnOpenSolution) {
 }
 
 } // namespace
+
+namespace {
+
+// Damaged files either load or fail with a load error; nothing else.
+TEST_F(SolutionTest, DamagedFilesLoadOrFailCleanly) {
+    write("lib.hzp", R"x(<solution Name="lib" version="1"><project Name="l"/></solution>)x");
+    const QByteArray good = R"x(<!DOCTYPE Halyard_Project_File>
+<solution Name="s">
+  <configuration Name="Debug" inherited_configurations="Debug;Base"/>
+  <project Name="a" uuid="1"><configuration Name="Common" project_dependencies="1;a"/>
+    <folder Name="F" filter="c"><file file_name="$(X:$(Y))/a.c"/></folder></project>
+  <import file_name="lib.hzp"/>
+</solution>)x";
+    quint32 seed = 12345;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    const QByteArray noise = "<>/=\"&;$()!- \n\xff";
+    for (int round = 0; round < 300; ++round) {
+        QByteArray damaged = good;
+        for (int edits = 1 + next() % 4; edits > 0 && !damaged.isEmpty(); --edits) {
+            int at = int(next() % damaged.size());
+            switch (next() % 3) {
+            case 0:
+                damaged[at] = noise[int(next() % noise.size())];
+                break;
+            case 1:
+                damaged.remove(at, 1 + int(next() % 8));
+                break;
+            default:
+                damaged.truncate(at);
+            }
+        }
+        QString file = path("damaged.hzp");
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(damaged);
+        f.close();
+        try {
+            ps.loadSolution(file);
+            ps.buildOrder(ps.solutionElement(), "Debug");
+            for (ProjectElement* e : ProjectSystem::sourceFiles(ps.solutionElement()))
+                e->getPath();
+        } catch (const SolutionLoadError&) {
+        }
+    }
+}
+
+} // namespace
