@@ -356,7 +356,7 @@ TEST_F(SolutionTest, DamagedFilesLoadOrFailCleanly) {
     quint32 seed = 12345;
     auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
     const QByteArray noise = "<>/=\"&;$()!- \n\xff";
-    for (int round = 0; round < 300; ++round) {
+    for (int round = 0; round < 150; ++round) {
         QByteArray damaged = good;
         for (int edits = 1 + next() % 4; edits > 0 && !damaged.isEmpty(); --edits) {
             int at = int(next() % damaged.size());
