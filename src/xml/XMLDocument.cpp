@@ -496,7 +496,8 @@ void XMLDocument::setError(const QByteArray& text, int line) {
 
 bool XMLDocument::load(const QString& path) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) {
+    // An empty name is refused here: Qt would warn about it on stderr.
+    if (path.isEmpty() || !f.open(QIODevice::ReadOnly)) {
         setError("couldn't read " + path.toUtf8());
         return false;
     }

@@ -122,7 +122,7 @@ bool XmlPP::setContent(QDomDocument& document, const QByteArray& text, QString* 
 bool XmlPP::load(const QString& fileName, const QString& macroText, bool expand,
                  QString* errorMessage, int* errorLine, int* errorColumn) {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly)) {
         if (errorMessage) *errorMessage = "couldn't read " + fileName;
         if (errorLine) *errorLine = 0;
         if (errorColumn) *errorColumn = 0;

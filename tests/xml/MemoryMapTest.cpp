@@ -202,6 +202,9 @@ TEST(MemoryMapOpenFiles, ReloadsWhenTheMapOrAnImportChanges) {
     QFile::remove(path);
     EXPECT_EQ(MemoryMapOpenFiles::getMemoryMapFile(path), nullptr);
     EXPECT_EQ(MemoryMapOpenFiles::getMemoryMapFile(dir.path("never.xml")), nullptr);
+    WarningCapture capture;
+    EXPECT_EQ(MemoryMapOpenFiles::getMemoryMapFile(""), nullptr);
+    EXPECT_TRUE(capture.warnings.isEmpty());
 }
 
 TEST(MemoryMap, HostileTextNeverCrashes) {
