@@ -5,8 +5,6 @@
 #include "common/LibraryFile.h"
 #include "common/ObjectIO.h"
 
-#include <QMap>
-
 int main(int argc, char** argv) {
     Diagnostics diagnostics("har");
     QString library;
@@ -34,12 +32,12 @@ int main(int argc, char** argv) {
     for (const QString& member : members) {
         QByteArray data;
         QString error;
-        QMap<QString, QString> attributes;
+        ObjectModule object;
         if (!ToolFiles::readFile(member, data, error)) {
             diagnostics.error("cannot open " + error);
             continue;
         }
-        if (isLibrary(data) || !decodeObjectAttributes(data, attributes, error)) {
+        if (isLibrary(data) || !decodeObject(data, object, error)) {
             diagnostics.error(member + ": not an object file" +
                               (error.isEmpty() ? "" : " (" + error + ")"));
             continue;

@@ -117,19 +117,20 @@ bool parseArguments(int argc, char** argv, LinkOptions& options, Diagnostics& di
 
 bool readModule(const QString& input, const QString& member, const QByteArray& data, Module& module,
                 QString& error) {
-    QMap<QString, QString> attributes;
-    if (!decodeObjectAttributes(data, attributes, error)) return false;
-    if (attributes.contains("kind")) {
+    ObjectModule object;
+    if (!decodeObject(data, object, error)) return false;
+    if (!attributeValue(object, "kind").isEmpty()) {
         error = "not an object file";
         return false;
     }
     module.input = input;
     module.member = member;
-    module.symbols = attributes.value("symbols").split(';', Qt::SkipEmptyParts);
-    module.tentative = attributes.value("tentative").split(';', Qt::SkipEmptyParts);
-    module.references = attributes.value("references").split(';', Qt::SkipEmptyParts);
-    module.codeSection = attributes.value("code_section", QStringLiteral("CODE"));
-    module.code = QByteArray::fromHex(attributes.value("digest").toLatin1());
+    const QMap<QString, QString> fields = decodeFields(sectionData(object, kLinkSection));
+    module.symbols = fields.value("symbols").split(';', Qt::SkipEmptyParts);
+    module.tentative = fields.value("tentative").split(';', Qt::SkipEmptyParts);
+    module.references = fields.value("references").split(';', Qt::SkipEmptyParts);
+    module.codeSection = fields.value("code", QStringLiteral("CODE"));
+    module.code = sectionData(object, module.codeSection);
     return true;
 }
 

@@ -55,7 +55,7 @@ bool parseArguments(int argc, char** argv, CompilerOptions& options, Diagnostics
         } else if (arg.startsWith("-I") || arg.startsWith("-J")) {
             if (!value(2, text)) return false;
             (arg.startsWith("-I") ? options.userDirs : options.systemDirs).append(text);
-        } else if (arg.startsWith("-Rc,")) {
+        } else if (arg.startsWith("-Rc,") && arg.size() > 4) {
             options.codeSection = arg.mid(4);
         } else if (arg == "-V") {
             options.verbose = true;
@@ -166,15 +166,14 @@ int runCompiler(const char* tool, SourceLanguage language, int argc, char** argv
 
     ObjectModule module;
     module.attributes.append({QStringLiteral("dependencies"), preprocessor.files().join(';')});
-    module.attributes.append({QStringLiteral("tool"), QString::fromLatin1(tool)});
-    module.attributes.append({QStringLiteral("symbols"), symbols.join(';')});
-    module.attributes.append({QStringLiteral("tentative"), tentative.join(';')});
-    module.attributes.append({QStringLiteral("references"),
-                              referencedNames(preprocessor.text(), symbols + tentative).join(';')});
-    module.attributes.append({QStringLiteral("code_section"), options.codeSection});
-    module.attributes.append({QStringLiteral("digest"), QString::fromLatin1(code.toHex())});
-    module.section = options.codeSection;
-    module.contents = code;
+    module.sections.append({options.codeSection, code});
+    module.sections.append(
+        {QString::fromLatin1(kLinkSection),
+         encodeFields({{"code", options.codeSection},
+                       {"symbols", symbols.join(';')},
+                       {"tentative", tentative.join(';')},
+                       {"references",
+                        referencedNames(preprocessor.text(), symbols + tentative).join(';')}})});
 
     QString error;
     if (!ToolFiles::writeFile(options.output, encodeObject(module), error)) {

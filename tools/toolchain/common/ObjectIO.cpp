@@ -8,29 +8,38 @@
 
 #include <new>
 
+const char kLinkSection[] = ".link";
+
 QByteArray encodeObject(const ObjectModule& module) {
     VornWriter writer;
     for (const auto& attribute : module.attributes)
         writer.writeAttribute(attribute.first, attribute.second);
     writer.writeEndOfInfo();
-    if (!module.section.isEmpty()) {
-        writer.writeSection(module.section);
-        writer.writeBytes(module.contents);
+    for (const auto& section : module.sections) {
+        writer.writeSection(section.first);
+        writer.writeBytes(section.second);
     }
     return writer.finish();
 }
 
-bool decodeObjectAttributes(const QByteArray& data, QMap<QString, QString>& attributes,
-                            QString& error) {
+bool decodeObject(const QByteArray& data, ObjectModule& module, QString& error) {
     try {
         HMemoryByteStream stream(data.constData(), size_t(data.size()));
         VornMSP430Reader reader(stream, false);
-        VornModule* module = reader.readFileQuickly(false);
-        for (const auto& attribute : module->attributes) {
+        VornModule* read = reader.readFile(false);
+        for (const auto& attribute : read->attributes) {
             if (attribute.first && attribute.second)
-                attributes.insert(attribute.first->toQString(), attribute.second->toQString());
+                module.attributes.append(
+                    {attribute.first->toQString(), attribute.second->toQString()});
         }
-        VornReader::release(module);
+        for (const auto& section : read->sections) {
+            if (!section.first || !section.second) continue;
+            const std::vector<uint8_t> bytes = section.second->data();
+            module.sections.append(
+                {section.first->toQString(),
+                 QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()))});
+        }
+        VornReader::release(read);
         return true;
     } catch (const HException& e) {
         error = QString::fromLatin1(e.what());
@@ -38,4 +47,34 @@ bool decodeObjectAttributes(const QByteArray& data, QMap<QString, QString>& attr
         error = QStringLiteral("out of memory");
     }
     return false;
+}
+
+QByteArray sectionData(const ObjectModule& module, const QString& name) {
+    for (const auto& section : module.sections)
+        if (section.first == name) return section.second;
+    return QByteArray();
+}
+
+QString attributeValue(const ObjectModule& module, const QString& key) {
+    for (const auto& attribute : module.attributes)
+        if (attribute.first == key) return attribute.second;
+    return QString();
+}
+
+QByteArray encodeFields(const QList<QPair<QString, QString>>& fields) {
+    QByteArray out;
+    for (const auto& field : fields)
+        out += field.first.toLatin1() + '=' + field.second.toLatin1() + '\n';
+    return out;
+}
+
+QMap<QString, QString> decodeFields(const QByteArray& text) {
+    QMap<QString, QString> fields;
+    for (const QByteArray& line : text.split('\n')) {
+        qsizetype eq = line.indexOf('=');
+        if (eq > 0)
+            fields.insert(QString::fromLatin1(line.left(eq)),
+                          QString::fromLatin1(line.mid(eq + 1)));
+    }
+    return fields;
 }
