@@ -9,10 +9,31 @@
 #include "project/ProjectSystem.h"
 
 #include <cstdio>
-#include <memory>
+
+int runGuarded(const std::function<int()>& body) {
+    try {
+        return body();
+    } catch (const DriverExit& exit) {
+        return exit.status;
+    } catch (const HException& e) {
+        std::fprintf(stderr, "error: %s\n", e.message());
+    } catch (const SolutionLoadError& e) {
+        if (e.hasPosition)
+            std::fprintf(stderr, "load error: bad XML file - %s\n",
+                         e.message.toLocal8Bit().constData());
+        else
+            std::fprintf(stderr, "load error: %s%s\n", e.fileName.toLocal8Bit().constData(),
+                         e.message.toLocal8Bit().constData());
+    } catch (...) {
+        std::fputs("Internal error detected\n", stderr);
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    return 0;
+}
 
 int slipwayMain(int argc, char** argv) {
-    try {
+    return runGuarded([argc, argv]() {
         const char* programName = argc > 0 && argv[0] ? argv[0] : "slipway";
         HReporter report(programName);
         SlipwayArgParse args(&report);
@@ -24,21 +45,5 @@ int slipwayMain(int argc, char** argv) {
 
         args.parseArguments(argc, argv);
         return runSolution(args, studioDir);
-    } catch (const HException& e) {
-        std::fprintf(stderr, "error: %s\n", e.message());
-    } catch (const SolutionLoadError& e) {
-        if (e.hasPosition)
-            std::fprintf(stderr, "load error: bad XML file - %s\n",
-                         e.message.toLocal8Bit().constData());
-        else
-            std::fprintf(stderr, "load error: %s%s\n", e.fileName.toLocal8Bit().constData(),
-                         e.message.toLocal8Bit().constData());
-    } catch (const DriverExit& exit) {
-        return exit.status;
-    } catch (...) {
-        std::fputs("Internal error detected\n", stderr);
-    }
-    std::fflush(stdout);
-    std::fflush(stderr);
-    return 0;
+    });
 }

@@ -1,4 +1,10 @@
 #pragma once
 
+#include <functional>
+
 // The whole run of the tool; returns the process exit status.
 int slipwayMain(int argc, char** argv);
+
+// Runs body inside the tool's one exception handler: load, object-file and
+// unexpected errors print one line on standard error and give status 0.
+int runGuarded(const std::function<int()>& body);
