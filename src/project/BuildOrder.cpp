@@ -92,7 +92,7 @@ static QString cycleText(ProjectSystem* ps, const QList<ProjectElement*>& path) 
     QStringList names;
     for (ProjectElement* p : path)
         names.append(displayName(ps, p));
-    return QStringLiteral("dependency cycle: ") + names.join(QStringLiteral(" -> "));
+    return QStringLiteral("Dependency cycle: ") + names.join(QStringLiteral(" -> "));
 }
 
 void ProjectSystem::buildOrderStep(ProjectElement* project, const QString& configuration,

@@ -193,7 +193,7 @@ public:
     // broken where it closes; each one found is described in cycles when given.
     QList<ProjectElement*> buildOrder(ProjectElement* element, const QString& configuration,
                                       QStringList* cycles = nullptr);
-    // "dependency cycle: a -> b -> a" when project depends on itself, else empty.
+    // "Dependency cycle: a -> b -> a" when project depends on itself, else empty.
     QString dependencyCycle(ProjectElement* project, const QString& configuration);
     QStringList getBatchBuildConfigurations(ProjectElement* element, const QString& configuration);
     void setBatchBuildConfigurations(ProjectElement* element, const QString& configuration,

@@ -49,10 +49,10 @@ TEST_F(SolutionTest, DependencyCyclesTerminateAndAreReported) {
     EXPECT_EQ(names(ps.buildOrder(ps.solutionElement(), "Debug", &cycles)),
               QStringList({"c", "b", "a", "d"}));
     EXPECT_EQ(cycles,
-              QStringList({"dependency cycle: a -> b -> c -> a", "dependency cycle: d -> d"}));
+              QStringList({"Dependency cycle: a -> b -> c -> a", "Dependency cycle: d -> d"}));
     EXPECT_EQ(names(ps.dependsOn(project("a"), "Debug")), QStringList({"a", "b", "c"}));
-    EXPECT_EQ(ps.dependencyCycle(project("b"), "Debug"), "dependency cycle: b -> c -> a -> b");
-    EXPECT_EQ(ps.dependencyCycle(project("d"), "Debug"), "dependency cycle: d -> d");
+    EXPECT_EQ(ps.dependencyCycle(project("b"), "Debug"), "Dependency cycle: b -> c -> a -> b");
+    EXPECT_EQ(ps.dependencyCycle(project("d"), "Debug"), "Dependency cycle: d -> d");
 
     load("t.hzp", R"x(<solution Name="t" version="1">
   <project Name="x"><configuration Name="Common" project_dependencies="y"/></project>
