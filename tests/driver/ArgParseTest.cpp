@@ -111,7 +111,7 @@ TEST(SlipwayArgParse, BuildFlags) {
     EXPECT_EQ(a.buildFlags(), 15);
 }
 
-TEST(SlipwayArgParse, ResultsAndExits) {
+TEST(SlipwayArgParse, Results) {
     Errors e;
     SlipwayArgParse a(&e.report);
     std::vector<std::string> words{"prog", "-show",   "one.hzp", "-project",
@@ -126,19 +126,6 @@ TEST(SlipwayArgParse, ResultsAndExits) {
     EXPECT_FALSE(a.projectName.isNull());
     EXPECT_TRUE(a.solutionName.isNull());
     EXPECT_TRUE(a.echo);
-
-    SlipwayArgParse b(&e.report);
-    words = {"prog", "-batch", "-project", ""};
-    argv.clear();
-    for (std::string& w : words)
-        argv.push_back(w.data());
-    try {
-        b.parseArguments(int(argv.size()), argv.data());
-        FAIL() << "no exit";
-    } catch (const DriverExit& exit) {
-        EXPECT_EQ(exit.status, 1);
-    }
-    EXPECT_EQ(e.text(), "prog: -batch and -project are exclusive.\n");
 }
 
 } // namespace

@@ -139,8 +139,6 @@ TEST(SlipwayBuilder, OutputFilesGetTheirDirectories) {
 TEST(SpawnProcess, ExitStatusesAndDirectory) {
     EXPECT_EQ(QTx::spawnProcess({"sh", "-c", "exit 7"}, true, QString(), false), 7);
     EXPECT_EQ(QTx::spawnProcess({"sh", "-c", "exit 128"}, true, QString(), false), -128);
-    EXPECT_EQ(QTx::spawnProcess({"sh", "-c", "exit 255"}, true, QString(), false), -1);
-    EXPECT_EQ(QTx::spawnProcess({"/no/such/program"}, true, QString(), false), -1);
     EXPECT_EQ(QTx::spawnProcess({}, true, QString(), false), -1);
 
     QTemporaryDir dir;

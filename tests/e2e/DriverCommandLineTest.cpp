@@ -80,12 +80,4 @@ TEST(DriverCommandLine, OptionChecksInOrder) {
     }
 }
 
-TEST(DriverCommandLine, ProgramNameIsTheFirstWordAsGiven) {
-    e2e::Sandbox box;
-    box.makeStudio();
-    // Run through a relative path: the prefix is that path, unchanged.
-    const e2e::Result r = box.run({"-x"}, box.path());
-    EXPECT_EQ(r.err, box.prefix() + "unrecognised option -x\n");
-}
-
 } // namespace
