@@ -85,14 +85,4 @@ TEST_F(FileTypeTest, DerivedTypeIsKeptButAnExplicitTypeStillWins) {
     EXPECT_EQ(projects->getFileType(element), "Memory Map");
 }
 
-TEST_F(FileTypeTest, Vocabularies) {
-    EXPECT_EQ(StandardProjectSystem::filetypes().size(), 13);
-    EXPECT_EQ(StandardProjectSystem::filetypes().last(), "Object file");
-    EXPECT_FALSE(StandardProjectSystem::filetypes().contains("Forth"));
-    EXPECT_EQ(StandardProjectSystem::projecttypes(),
-              QStringList({"Executable", "Library", "Object file", "Staging", "Combining",
-                           "Externally Built Executable"}));
-    EXPECT_EQ(projects->fileTypeProperty()->enumerates(), StandardProjectSystem::filetypes());
-}
-
 } // namespace
