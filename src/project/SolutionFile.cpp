@@ -69,6 +69,7 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
     QString absolute = QDir::cleanPath(info.absoluteFilePath());
     // Repeated imports are allowed, but a chain of files each importing the
     // next twice would otherwise multiply without end.
+    if (m_loadStack.isEmpty()) m_filesLoaded = 0;
     if (++m_filesLoaded > kMaxFilesLoaded)
         throw SolutionLoadError(path, QStringLiteral(" imports too many solutions"));
     if (m_loadStack.contains(absolute))
