@@ -520,11 +520,7 @@ bool StandardBuildSystem::platformBuild(ProjectElement* element, const QString& 
 void StandardBuildSystem::loadPropertyGroups(ProjectElement* element,
                                              const QString& configuration) {
     const QString file = settingForExpanded(element, propertyGroupsFilePath, configuration);
-#ifdef SLIPWAY_HAVE_PROPERTY_GROUPS
     if (!file.isEmpty() && propertyValueGroups) propertyValueGroups->setGroupFile(file);
-#else
-    Q_UNUSED(file);
-#endif
 }
 
 bool StandardBuildSystem::platformBuild1(ProjectElement* element, const QString& configuration,
