@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestFiles.h"
+
 // Fakes shared by the build-engine tests: a file system with invented times,
 // a builder that records what it is asked to print and run, and concrete
 // project and build systems whose toolchain hooks only record.
@@ -157,19 +159,13 @@ protected:
     QString path(const QString& relative) const { return dir.path() + QLatin1Char('/') + relative; }
 
     void writeFile(const QString& relative, const QString& text) {
-        QDir().mkpath(QFileInfo(path(relative)).path());
-        QFile file(path(relative));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.toUtf8());
+        ASSERT_TRUE(testsupport::writeFile(path(relative), text));
     }
 
     // Loads a solution whose body (the children of <solution>) is given.
     void load(const QString& body,
               const QString& configurations = QStringLiteral("<configuration Name=\"Debug\"/>")) {
-        writeFile(QStringLiteral("test.hzp"),
-                  QStringLiteral("<!DOCTYPE Halyard_Project_File>\n<solution Name=\"test\" "
-                                 "version=\"1\">\n") +
-                      configurations + body + QStringLiteral("\n</solution>\n"));
+        writeFile(QStringLiteral("test.hzp"), testsupport::solutionText(configurations, body));
         projects->loadSolution(path(QStringLiteral("test.hzp")));
         solution = projects->solutionElement();
     }

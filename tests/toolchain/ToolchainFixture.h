@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TestFiles.h"
+
 // The MSP430 project and build systems over a solution written to a temporary
 // directory, with a builder that records instead of running.
 
@@ -69,18 +71,14 @@ protected:
     QString path(const QString& relative) const { return dir.path() + QLatin1Char('/') + relative; }
 
     void writeFile(const QString& relative, const QString& text) {
-        QDir().mkpath(QFileInfo(path(relative)).path());
-        QFile file(path(relative));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text.toUtf8());
+        ASSERT_TRUE(testsupport::writeFile(path(relative), text));
     }
 
     // A solution with a Debug configuration and the given children.
     void load(const QString& body) {
-        writeFile(QStringLiteral("test.hzp"),
-                  QStringLiteral("<!DOCTYPE Halyard_Project_File>\n<solution Name=\"test\" "
-                                 "version=\"1\">\n<configuration Name=\"Debug\"/>\n") +
-                      body + QStringLiteral("\n</solution>\n"));
+        writeFile(
+            QStringLiteral("test.hzp"),
+            testsupport::solutionText(QStringLiteral("<configuration Name=\"Debug\"/>\n"), body));
         projects->loadSolution(path(QStringLiteral("test.hzp")));
         solution = projects->solutionElement();
     }
