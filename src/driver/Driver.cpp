@@ -4,6 +4,7 @@
 #include "base/HException.h"
 #include "base/HReporter.h"
 #include "base/QTx.h"
+#include "driver/Process.h"
 #include "driver/SlipwayArgParse.h"
 #include "driver/SolutionRun.h"
 #include "project/ProjectSystem.h"
@@ -33,8 +34,9 @@ int runGuarded(const std::function<int()>& body) {
 }
 
 int slipwayMain(int argc, char** argv) {
-    return runGuarded([argc, argv]() {
-        const char* programName = argc > 0 && argv[0] ? argv[0] : "slipway";
+    const char* programName = argc > 0 && argv[0] ? argv[0] : "slipway";
+    Interrupts::install();
+    const int status = runGuarded([argc, argv, programName]() {
         HReporter report(programName);
         SlipwayArgParse args(&report);
 
@@ -46,4 +48,13 @@ int slipwayMain(int argc, char** argv) {
         args.parseArguments(argc, argv);
         return runSolution(args, studioDir);
     });
+    // The build has stopped at a safe point and the command that was running
+    // is gone: end the way an interrupted program does, so that a calling
+    // shell script stops too.
+    if (const int sig = Interrupts::received()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: interrupted\n", programName);
+        Interrupts::endBySignal(sig);
+    }
+    return status;
 }

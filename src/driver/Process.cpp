@@ -1,6 +1,7 @@
 #include "driver/Process.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,13 +9,70 @@
 
 namespace {
 
-// Runs in the vforked child: only chdir and exec, sharing the parent's memory.
-[[noreturn]] void execChild(const char* dir, char* const* argv) {
+static_assert(sizeof(sig_atomic_t) >= sizeof(pid_t), "a pid must fit a sig_atomic_t");
+
+// Shared with the signal handlers.
+volatile sig_atomic_t receivedSignal = 0;
+volatile sig_atomic_t runningChild = 0; // pid of the waited-for child, not yet reaped
+volatile sig_atomic_t childStopping = 0;
+
+// The signals whose handler we installed (not those ignored from the start).
+sigset_t handledSignals;
+
+void stopRunningChild() {
+    const pid_t child = runningChild;
+    if (child <= 0 || childStopping) return;
+    childStopping = 1;
+    ::kill(child, SIGTERM);
+    ::kill(child, SIGCONT); // a stopped child could not act on SIGTERM
+    ::alarm(Interrupts::GraceSeconds);
+}
+
+extern "C" void onInterrupt(int sig) {
+    const int saved = errno;
+    if (!receivedSignal) receivedSignal = sig;
+    stopRunningChild();
+    errno = saved;
+}
+
+extern "C" void onGraceExpired(int) {
+    const int saved = errno;
+    const pid_t child = runningChild;
+    if (child > 0) ::kill(child, SIGKILL);
+    errno = saved;
+}
+
+sigset_t interruptSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
+// Runs in the vforked child: it shares the parent's memory, so it only resets
+// the signals the parent handles (a pending one must end the child, not run
+// the parent's handler), unblocks them, changes directory and execs.
+[[noreturn]] void execChild(const char* dir, char* const* argv, const sigset_t* mask) {
+    struct sigaction standard = {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    for (int sig : {SIGINT, SIGTERM})
+        if (sigismember(&handledSignals, sig) == 1) ::sigaction(sig, &standard, nullptr);
+    ::sigprocmask(SIG_SETMASK, mask, nullptr);
     if (dir && ::chdir(dir) != 0) {
         // Runs in the tool's own directory instead.
     }
     ::execvp(argv[0], argv);
     ::_exit(255);
+}
+
+// Waits for the child to end without reaping it: while it is a zombie its pid
+// cannot be reused, so the handlers may still signal it safely.
+void waitUntilEnded(pid_t pid) {
+    siginfo_t info;
+    while (::waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+    }
 }
 
 } // namespace
@@ -38,12 +96,37 @@ int spawnProcess(const QStringList& command, bool wait, const QString& directory
     std::fflush(stdout);
     std::fflush(stderr);
 
+    // Interrupts stay pending from here until the child is registered, so
+    // each one either prevents the start or reaches the child.
+    const sigset_t interrupts = interruptSet();
+    sigset_t mask;
+    ::sigprocmask(SIG_BLOCK, &interrupts, &mask);
+    if (receivedSignal) {
+        ::sigprocmask(SIG_SETMASK, &mask, nullptr);
+        return -1;
+    }
+
     // vfork: the child only changes directory and execs, and copying the
     // page tables of a large parent for every command is the cost to avoid.
     const pid_t pid = ::vfork();
+    if (pid == 0) execChild(dir.isEmpty() ? nullptr : dir.constData(), argv.data(), &mask);
+    if (pid > 0 && wait) {
+        childStopping = 0;
+        runningChild = pid;
+        // Blocking covers this thread only: a signal taken by another one
+        // before the pid was known must still reach the child.
+        if (receivedSignal) stopRunningChild();
+    }
+    ::sigprocmask(SIG_SETMASK, &mask, nullptr);
     if (pid < 0) return -1;
-    if (pid == 0) execChild(dir.isEmpty() ? nullptr : dir.constData(), argv.data());
     if (!wait) return 0;
+
+    waitUntilEnded(pid);
+    ::sigprocmask(SIG_BLOCK, &interrupts, nullptr);
+    runningChild = 0;
+    ::alarm(0);
+    childStopping = 0;
+    ::sigprocmask(SIG_SETMASK, &mask, nullptr);
 
     int status = 0;
     pid_t r;
@@ -55,3 +138,47 @@ int spawnProcess(const QStringList& command, bool wait, const QString& directory
 }
 
 } // namespace QTx
+
+namespace Interrupts {
+
+void install() {
+    sigemptyset(&handledSignals);
+    struct sigaction action = {};
+    action.sa_handler = onInterrupt;
+    action.sa_mask = interruptSet();
+    // Restarting keeps file and stream calls of builtins and package updates
+    // whole; the handler itself stops the child, so no wait needs to break off.
+    action.sa_flags = SA_RESTART;
+    for (int sig : {SIGINT, SIGTERM}) {
+        struct sigaction previous = {};
+        if (::sigaction(sig, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
+        if (::sigaction(sig, &action, nullptr) == 0) sigaddset(&handledSignals, sig);
+    }
+    action.sa_handler = onGraceExpired;
+    ::sigaction(SIGALRM, &action, nullptr);
+    sigset_t alarm;
+    sigemptyset(&alarm);
+    sigaddset(&alarm, SIGALRM);
+    ::sigprocmask(SIG_UNBLOCK, &alarm, nullptr);
+}
+
+int received() {
+    return receivedSignal;
+}
+
+void endBySignal(int sig) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    struct sigaction standard = {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    ::sigaction(sig, &standard, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, sig);
+    ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    ::raise(sig);
+    ::_exit(128 + sig);
+}
+
+} // namespace Interrupts

@@ -9,6 +9,29 @@ namespace QTx {
 // is not empty. With wait: the exit status as a signed 8-bit value, or -1 for
 // a signal, an exit status of 255 or a program that cannot be started.
 // Without wait: 0 once the child is started, -1 when fork fails.
+// Once an interrupt has been received (see below) no child is started and the
+// result is -1; a waited-for child that is running when one arrives is stopped.
 int spawnProcess(const QStringList& command, bool wait, const QString& directory, bool unused);
 
 } // namespace QTx
+
+// SIGINT and SIGTERM stop a build instead of killing the tool outright: the
+// handler records the signal and stops the command that is running (SIGTERM,
+// and SIGKILL if it is still there after the grace period); the builder then
+// starts nothing more, and the driver ends the process by the same signal.
+namespace Interrupts {
+
+constexpr int GraceSeconds = 2;
+
+// Installs the handlers. A signal that is ignored when the tool starts (as for
+// background jobs of a non-interactive shell) stays ignored.
+void install();
+
+// The first signal received since install, or 0.
+int received();
+
+// Restores the default action of sig and raises it, so the parent sees the
+// tool end by that signal (status 128 + sig in a shell).
+[[noreturn]] void endBySignal(int sig);
+
+} // namespace Interrupts

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <unistd.h>
 
 SlipwayBuilder::SlipwayBuilder(bool echo, bool show, FILE* out)
     : m_echo(echo), m_show(show), m_out(out) {}
@@ -22,7 +23,13 @@ void SlipwayBuilder::printLine(const QString& text) {
     std::fwrite(line.constData(), 1, size_t(line.size()), m_out);
 }
 
-void SlipwayBuilder::beginGroup(ProjectElement*, const QString& title, bool) {
+void SlipwayBuilder::beginGroup(ProjectElement* element, const QString& title, bool project) {
+    // A project's post-build command has a group of its own after the link's:
+    // the same element, so the same step.
+    if (project || element != m_stepElement) {
+        m_stepOutputs.clear();
+        m_stepElement = project ? nullptr : element;
+    }
     m_indent += 2;
     printLine(title);
 }
@@ -47,17 +54,50 @@ void ensureDirectoriesFor(const QStringList& files) {
     }
 }
 
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
 } // namespace
 
 void SlipwayBuilder::setOutputFiles(const QStringList& files) {
     ensureDirectoriesFor(files);
+    for (const QString& file : files) {
+        if (file.isEmpty()) continue;
+        StepOutput output{file.toLatin1(), false, {}};
+        output.existed = ::stat(output.path.constData(), &output.before) == 0;
+        m_stepOutputs.push_back(output);
+    }
 }
 
 void SlipwayBuilder::setTemporaryFiles(const QStringList& files) {
     ensureDirectoriesFor(files);
 }
 
+void SlipwayBuilder::idle() {
+    // The previous step is complete: nothing to undo.
+    if (Interrupts::received()) setFailed();
+}
+
+bool SlipwayBuilder::stopIfInterrupted() {
+    if (!Interrupts::received()) return false;
+    // A half-written output must not look up to date to the next build, so
+    // whatever the step's commands created or changed is removed. Outputs
+    // they did not touch keep their old times and stay out of date.
+    for (const StepOutput& output : m_stepOutputs) {
+        struct stat now;
+        if (::stat(output.path.constData(), &now) != 0) continue;
+        if (output.existed && sameFile(output.before, now)) continue;
+        ::unlink(output.path.constData());
+    }
+    m_stepOutputs.clear();
+    setFailed();
+    return true;
+}
+
 void SlipwayBuilder::doit() {
+    if (stopIfInterrupted()) return;
     if (m_echo) printLine(m_command.join(QLatin1Char(' ')));
     if (m_show) return;
     QString errorText;
@@ -69,6 +109,8 @@ void SlipwayBuilder::doit() {
             printLine(errorText);
             setFailed();
         }
+        // A builtin runs to its end; an interrupt during it still ends the step.
+        stopIfInterrupted();
         return;
     }
     if (m_command.isEmpty()) {
@@ -79,6 +121,8 @@ void SlipwayBuilder::doit() {
     // Our own lines must reach the stream before the child's.
     std::fflush(m_out);
     const int result = QTx::spawnProcess(m_command, true, m_directory, false);
+    // An interrupted command was stopped: no "can't execute" line for it.
+    if (stopIfInterrupted()) return;
     if (result == 0) return;
     if (result == -1)
         printLine(QStringLiteral("can't execute command \"") + m_command.first() +

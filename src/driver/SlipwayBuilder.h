@@ -2,7 +2,10 @@
 
 #include "build/Builder.h"
 
+#include <QByteArray>
 #include <cstdio>
+#include <sys/stat.h>
+#include <vector>
 
 // The console builder: progress lines on standard output, indented two blanks
 // per open group, commands run as builtins or child processes.
@@ -23,6 +26,8 @@ public:
     void note(const QString& text) override { printLine(text); }
     void success(const QString& text) override { printLine(text); }
     void message(const QString& text) override { printLine(text); }
+    // Between elements: where an interrupt stops the build when no command runs.
+    void idle() override;
 
     int indent() const { return m_indent; }
     const QString& directory() const { return m_directory; }
@@ -32,11 +37,28 @@ private:
     // Only printable ASCII survives: tabs, line breaks and anything above 0x7E are dropped.
     void printLine(const QString& text);
 
+    // After an interrupt: undo the step that was under way and stop the build.
+    // Returns whether an interrupt has been received.
+    bool stopIfInterrupted();
+
+    // An output of the current step as it was before the step's commands ran,
+    // so that only what they created or changed is removed on an interrupt.
+    struct StepOutput {
+        QByteArray path;
+        bool existed;
+        struct stat before;
+    };
+
     bool m_echo;
     bool m_show;
     QString m_directory;
     QStringList m_command;
     QStringList m_environment;
     int m_indent = 0;
+    // The outputs declared since the current step began: a step is one file
+    // or a project's own work, and may run several commands (a link, its
+    // conversion and post-build command; a copy and its chmod).
+    std::vector<StepOutput> m_stepOutputs;
+    ProjectElement* m_stepElement = nullptr;
     FILE* m_out;
 };

@@ -1,0 +1,281 @@
+// SIGINT and SIGTERM during a build: the running command is stopped and
+// waited for, nothing new starts, the tool ends by the signal, and no
+// half-written output or package is left for the next build to trust.
+
+#include "E2E.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcessEnvironment>
+#include <QThread>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// A slipway run that the test can signal while it works.
+class Running {
+public:
+    // Starts slipway in the sandbox with default signal actions (the test
+    // runner may ignore some), no terminal, and output captured in files.
+    // With ownGroup it leads a process group of its own, which the test can
+    // signal as a terminal signals its foreground job.
+    Running(const e2e::Sandbox& box, const QStringList& arguments, bool ownGroup) : m_box(box) {
+        std::vector<QByteArray> words{box.program().toLocal8Bit()};
+        for (const QString& a : arguments)
+            words.push_back(a.toLocal8Bit());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", box.file("home"));
+        env.insert("XDG_CONFIG_HOME", box.file("config"));
+        env.insert("XDG_CACHE_HOME", box.file("cache"));
+        std::vector<QByteArray> entries;
+        for (const QString& key : env.keys())
+            entries.push_back((key + "=" + env.value(key)).toLocal8Bit());
+        std::vector<char*> argv, envp;
+        for (QByteArray& w : words)
+            argv.push_back(w.data());
+        argv.push_back(nullptr);
+        for (QByteArray& e : entries)
+            envp.push_back(e.data());
+        envp.push_back(nullptr);
+        const QByteArray dir = box.path().toLocal8Bit();
+        const QByteArray out = box.file("stdout").toLocal8Bit();
+        const QByteArray err = box.file("stderr").toLocal8Bit();
+
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            if (ownGroup) ::setpgid(0, 0);
+            for (int sig : {SIGINT, SIGTERM})
+                ::signal(sig, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            ::sigprocmask(SIG_SETMASK, &none, nullptr);
+            const int in = ::open("/dev/null", O_RDONLY);
+            const int o = ::open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int e = ::open(err.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in < 0 || o < 0 || e < 0 || ::chdir(dir.constData()) != 0) ::_exit(127);
+            ::dup2(in, 0);
+            ::dup2(o, 1);
+            ::dup2(e, 2);
+            ::execve(argv[0], argv.data(), envp.data());
+            ::_exit(127);
+        }
+        if (ownGroup && m_pid > 0) ::setpgid(m_pid, m_pid); // whichever runs first
+    }
+    ~Running() {
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+
+    bool started() const { return m_pid > 0; }
+    void signal(int sig, bool group) const { group ? ::killpg(m_pid, sig) : ::kill(m_pid, sig); }
+
+    // The wait status once it ends, or -1 when it is still running after
+    // timeoutMs (it is then killed).
+    int finish(int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        int status = 0;
+        while (::waitpid(m_pid, &status, WNOHANG) == 0) {
+            if (clock.elapsed() > timeoutMs) return -1;
+            QThread::msleep(5);
+        }
+        m_pid = -1;
+        return status;
+    }
+
+    std::string out() const { return m_box.read("stdout"); }
+    std::string err() const { return m_box.read("stderr"); }
+
+private:
+    const e2e::Sandbox& m_box;
+    pid_t m_pid = -1;
+};
+
+// Polls for what a command does once it is under way.
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs = 10000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs) return false;
+        QThread::usleep(500);
+    }
+    return true;
+}
+
+bool gone(pid_t pid) {
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+void writeScript(const e2e::Sandbox& box, const QString& name, const QByteArray& text) {
+    box.write(name, "#!/bin/sh\n" + text);
+    QFile::setPermissions(box.file(name), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+const std::string startedLines = "  Building \"one\" in configuration \"Debug\"\n"
+                                 "    Combining one\n";
+
+} // namespace
+
+// The combine command writes half its output and, while the file "hang"
+// exists, waits (ignoring SIGTERM and SIGINT when told to) until stopped.
+TEST(Interrupt, RunningCommandIsStoppedAndItsOutputRebuilt) {
+    struct Case {
+        int sig;
+        bool group;       // as from a terminal: the command gets the signal too
+        bool ignoresTerm; // only SIGKILL after the grace period ends it
+    } cases[] = {
+        {SIGINT, false, false},
+        {SIGTERM, false, false},
+        {SIGINT, true, false},
+        {SIGTERM, false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "signal " << c.sig << (c.group ? " to the group" : "")
+                                          << (c.ignoresTerm ? ", command ignores it" : ""));
+        e2e::Sandbox box;
+        writeScript(box, "combine.sh",
+                    "echo $$ > pid.$2\nprintf half > \"$1\"\n"
+                    "if [ -f hang ]; then\n" +
+                        QByteArray(c.ignoresTerm ? "  trap '' TERM INT\n" : "") +
+                        "  touch started\n  exec sleep 30\nfi\nprintf whole >> \"$1\"\n");
+        box.write("a.txt", "a\n");
+        box.write("hang", "");
+        QByteArray projects;
+        for (const char* name : {"one", "two"})
+            projects += QByteArray("<project Name=\"") + name +
+                        "\"><configuration Name=\"Common\" project_type=\"Combining\" "
+                        "combine_output_filepath=\"$(OutDir)/" +
+                        name + ".txt\" combine_command=\"" + box.file("combine.sh").toUtf8() +
+                        " $(CombiningOutputFilePath) " + name +
+                        "\"/><file file_name=\"a.txt\"/></project>\n";
+        box.write("s.hzp", "<!DOCTYPE Halyard_Project_File>\n<solution Name=\"s\" version=\"1\">"
+                           "<configuration Name=\"Debug\"/>\n" +
+                               projects + "</solution>\n");
+
+        {
+            Running run(box, {"-config", "Debug", "s.hzp"}, c.group);
+            ASSERT_TRUE(run.started());
+            ASSERT_TRUE(waitUntil([&] { return box.exists("started"); })) << run.err();
+            const pid_t command = pid_t(std::stol(box.read("pid.one")));
+            run.signal(c.sig, c.group);
+            const int status = run.finish(10000);
+            ASSERT_NE(status, -1) << "still running";
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.sig) << status;
+            EXPECT_EQ(run.err(), box.prefix() + "interrupted\n");
+            EXPECT_EQ(run.out(), startedLines);
+            EXPECT_TRUE(gone(command));
+            EXPECT_FALSE(box.exists("Debug/one.txt")) << "half-written output left";
+            EXPECT_FALSE(box.exists("pid.two")) << "second project started";
+        }
+
+        QFile::remove(box.file("hang"));
+        const e2e::Result again = box.run({"-config", "Debug", "s.hzp"});
+        EXPECT_EQ(again.status, 0);
+        EXPECT_EQ(box.read("Debug/one.txt"), "halfwhole");
+        EXPECT_EQ(box.read("Debug/two.txt"), "halfwhole");
+    }
+}
+
+// Work done in the tool itself runs to a safe point: a package update that
+// is under way completes, the package is replaced whole, no temporary file
+// stays beside it, and the next file is not staged.
+TEST(Interrupt, PackageUpdateCompletesAndNothingMoreIsStaged) {
+    e2e::Sandbox box;
+    box.write("s.hzp", R"xml(<!DOCTYPE Halyard_Project_File>
+<solution Name="s" version="1">
+  <configuration Name="Debug"/>
+  <project Name="st">
+    <configuration Name="Common" project_type="Staging" stage_package_filepath="$(OutDir)/fw.hzq"/>
+    <file file_name="big.bin"><configuration Name="Common" stage_package_member_name="big"/></file>
+    <file file_name="small.txt"><configuration Name="Common" stage_package_member_name="small"/></file>
+  </project>
+</solution>
+)xml");
+    box.write("small.txt", "small\n");
+    box.write("big.bin", "old\n");
+    box.setTime("big.bin", 1600000000);
+    box.setTime("small.txt", 1600000000);
+    ASSERT_EQ(box.run({"-config", "Debug", "-project", "st", "s.hzp"}).status, 0);
+
+    // Large and incompressible enough that the update takes a while.
+    QByteArray big(12 << 20, '\0');
+    quint32 seed = 12345;
+    for (char& byte : big) {
+        seed = seed * 1664525u + 1013904223u;
+        byte = char(seed >> 24);
+    }
+    box.write("big.bin", big);
+    box.write("small.txt", "small 2\n");
+    const QDir out(box.file("Debug"));
+    const auto updating = [&] {
+        return !out.entryList({"fw.hzq.*"}, QDir::Files | QDir::Hidden).isEmpty();
+    };
+
+    Running run(box, {"-config", "Debug", "s.hzp"}, false);
+    ASSERT_TRUE(waitUntil(updating)) << run.out();
+    run.signal(SIGTERM, false);
+    const int status = run.finish(20000);
+    ASSERT_NE(status, -1) << "still running";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(run.err(), box.prefix() + "interrupted\n");
+    EXPECT_EQ(out.entryList(QDir::Files | QDir::Hidden).join(' ').toStdString(),
+              "big.bin fw.hzq small.txt");
+    EXPECT_EQ(box.read("Debug/small.txt"), "small\n") << "second file staged after the signal";
+
+    QFile package(box.file("Debug/fw.hzq"));
+    ASSERT_TRUE(package.open(QIODevice::ReadOnly));
+    const QByteArray archive = qUncompress(package.readAll().mid(8));
+    // Members in order: small (unchanged), then big, replaced by the new data.
+    ASSERT_GE(archive.size(), 8 + 2 * 1040);
+    EXPECT_EQ(archive.mid(8, 6), QByteArray("small\0", 6));
+    EXPECT_EQ(archive.mid(8 + 1040, 4), QByteArray("big\0", 4));
+    EXPECT_TRUE(archive.endsWith(big)) << "package does not hold the whole new member";
+}
+
+// A link and its post-build command are one step: stopping the post-build
+// command removes the fresh executable, so the next build links and runs it
+// again, while the objects compiled before stay.
+TEST(Interrupt, PostBuildCommandIsPartOfTheLink) {
+    e2e::Sandbox box;
+    box.makeStudio();
+    writeScript(box, "post.sh",
+                "echo post >> ../post.log\ntouch ../started\n"
+                "if [ -f ../hang ]; then exec sleep 30; fi\n");
+    box.write("fw.hzp", "<!DOCTYPE Halyard_Project_File>\n<solution Name=\"fw\" version=\"1\">\n"
+                        "<configuration Name=\"Debug\"/>\n<project Name=\"app\"><configuration "
+                        "Name=\"Common\" project_type=\"Executable\" project_directory=\"app\" "
+                        "linker_post_build_command=\"" +
+                            box.file("post.sh").toUtf8() +
+                            "\"/><file file_name=\"main.c\"/></project>\n</solution>\n");
+    box.write("app/main.c", "int main(void) { return 0; }\n");
+    box.write("hang", "");
+    {
+        Running run(box, {"-config", "Debug", "fw.hzp"}, false);
+        ASSERT_TRUE(waitUntil([&] { return box.exists("started"); })) << run.out() << run.err();
+        run.signal(SIGINT, false);
+        const int status = run.finish(10000);
+        EXPECT_TRUE(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+    }
+    EXPECT_FALSE(box.exists("app/Debug/app.hzx"));
+    EXPECT_TRUE(box.exists("app/Debug/main.hzo"));
+
+    QFile::remove(box.file("hang"));
+    const e2e::Result again = box.run({"-config", "Debug", "-echo", "fw.hzp"});
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.out.find("/bin/hcc "), std::string::npos) << again.out;
+    EXPECT_NE(again.out.find("/bin/hld "), std::string::npos) << again.out;
+    EXPECT_TRUE(box.exists("app/Debug/app.hzx"));
+    EXPECT_EQ(box.read("post.log"), "post\npost\n");
+}
