@@ -87,10 +87,12 @@ public:
         QElapsedTimer clock;
         clock.start();
         int status = 0;
-        while (::waitpid(m_pid, &status, WNOHANG) == 0) {
+        pid_t r;
+        while ((r = ::waitpid(m_pid, &status, WNOHANG)) == 0) {
             if (clock.elapsed() > timeoutMs) return -1;
             QThread::msleep(5);
         }
+        if (r < 0) return -1;
         m_pid = -1;
         return status;
     }
