@@ -190,17 +190,22 @@ TEST(Interrupt, RunningCommandIsStoppedAndItsOutputRebuilt) {
     }
 }
 
-// Work done in the tool itself runs to a safe point: a package update that
-// is under way completes, the package is replaced whole, no temporary file
-// stays beside it, and the next file is not staged.
-TEST(Interrupt, PackageUpdateCompletesAndNothingMoreIsStaged) {
+// Staging leaves a whole package, old or new: a stage command that is
+// stopped leaves the package as it was and its half-copied file is removed;
+// a package update under way (work of the tool itself) completes, without a
+// temporary file beside the package, and the next file is not staged.
+TEST(Interrupt, StagingLeavesAWholePackage) {
     e2e::Sandbox box;
+    writeScript(box, "stage.sh",
+                "if [ -f hang ]; then printf half > \"$1\"; touch started; exec sleep 30; fi\n"
+                "cp big.bin \"$1\"\n");
     box.write("s.hzp", R"xml(<!DOCTYPE Halyard_Project_File>
 <solution Name="s" version="1">
   <configuration Name="Debug"/>
   <project Name="st">
     <configuration Name="Common" project_type="Staging" stage_package_filepath="$(OutDir)/fw.hzq"/>
-    <file file_name="big.bin"><configuration Name="Common" stage_package_member_name="big"/></file>
+    <file file_name="big.bin"><configuration Name="Common" stage_package_member_name="big"
+      stage_command="./stage.sh $(StageOutputFilePath)"/></file>
     <file file_name="small.txt"><configuration Name="Common" stage_package_member_name="small"/></file>
   </project>
 </solution>
@@ -209,7 +214,10 @@ TEST(Interrupt, PackageUpdateCompletesAndNothingMoreIsStaged) {
     box.write("big.bin", "old\n");
     box.setTime("big.bin", 1600000000);
     box.setTime("small.txt", 1600000000);
-    ASSERT_EQ(box.run({"-config", "Debug", "-project", "st", "s.hzp"}).status, 0);
+    ASSERT_EQ(box.run({"-config", "Debug", "s.hzp"}).status, 0);
+    const std::string oldPackage = box.read("Debug/fw.hzq");
+    box.setTime("Debug/big.bin", 1600000000);
+    box.setTime("Debug/small.txt", 1600000000);
 
     // Large and incompressible enough that the update takes a while.
     QByteArray big(12 << 20, '\0');
@@ -221,21 +229,27 @@ TEST(Interrupt, PackageUpdateCompletesAndNothingMoreIsStaged) {
     box.write("big.bin", big);
     box.write("small.txt", "small 2\n");
     const QDir out(box.file("Debug"));
-    const auto updating = [&] {
-        return !out.entryList({"fw.hzq.*"}, QDir::Files | QDir::Hidden).isEmpty();
+    const auto files = [&] { return out.entryList(QDir::Files | QDir::Hidden).join(' '); };
+    const auto interrupt = [&](const std::function<bool()>& when, int sig) {
+        Running run(box, {"-config", "Debug", "s.hzp"}, false);
+        ASSERT_TRUE(waitUntil(when)) << run.out();
+        run.signal(sig, false);
+        const int status = run.finish(20000);
+        ASSERT_NE(status, -1) << "still running";
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << status;
+        EXPECT_EQ(run.err(), box.prefix() + "interrupted\n");
+        EXPECT_EQ(box.read("Debug/small.txt"), "small\n") << "second file staged after the signal";
     };
 
-    Running run(box, {"-config", "Debug", "s.hzp"}, false);
-    ASSERT_TRUE(waitUntil(updating)) << run.out();
-    run.signal(SIGTERM, false);
-    const int status = run.finish(20000);
-    ASSERT_NE(status, -1) << "still running";
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-    EXPECT_EQ(run.err(), box.prefix() + "interrupted\n");
-    EXPECT_EQ(out.entryList(QDir::Files | QDir::Hidden).join(' ').toStdString(),
-              "big.bin fw.hzq small.txt");
-    EXPECT_EQ(box.read("Debug/small.txt"), "small\n") << "second file staged after the signal";
+    box.write("hang", "");
+    interrupt([&] { return box.exists("started"); }, SIGINT);
+    EXPECT_EQ(files().toStdString(), "fw.hzq small.txt");
+    EXPECT_TRUE(box.read("Debug/fw.hzq") == oldPackage) << "package changed";
 
+    QFile::remove(box.file("hang"));
+    interrupt([&] { return !out.entryList({"fw.hzq.*"}, QDir::Files | QDir::Hidden).isEmpty(); },
+              SIGTERM);
+    EXPECT_EQ(files().toStdString(), "big.bin fw.hzq small.txt");
     QFile package(box.file("Debug/fw.hzq"));
     ASSERT_TRUE(package.open(QIODevice::ReadOnly));
     const QByteArray archive = qUncompress(package.readAll().mid(8));
