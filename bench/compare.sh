@@ -7,7 +7,7 @@ BUILD=${1:-build}; [ $# -gt 0 ] && shift
 STUDIO=$(cd "$BUILD/studio" && pwd)
 WORK=$(mktemp -d /tmp/slipway-bench.XXXXXX)
 trap 'rm -rf "$WORK"' EXIT
-export XDG_CONFIG_HOME="$WORK/config" HOME="$WORK/home"
+export XDG_CONFIG_HOME="$WORK/config" XDG_CACHE_HOME="$WORK/cache" HOME="$WORK/home"
 mkdir -p "$XDG_CONFIG_HOME" "$HOME"
 
 python3 "$(dirname "$0")/gen-large.py" "$WORK/sol" "$STUDIO" "$@" >/dev/null

@@ -26,7 +26,7 @@ rm -f "$STUDIO"/include/msp430*.h
   echo '</solution>'
 } > "$WORK/headers.hzp"
 cd "$WORK"
-XDG_CONFIG_HOME="$WORK/config" HOME="$WORK" "$STUDIO/bin/slipway" -config Release headers.hzp > "$WORK/log" 2>&1 || true
+XDG_CONFIG_HOME="$WORK/config" XDG_CACHE_HOME="$WORK/cache" HOME="$WORK" "$STUDIO/bin/slipway" -config Release headers.hzp > "$WORK/log" 2>&1 || true
 for map in "$STUDIO"/targets/MSP430*.xml; do
   lower=$(basename "$map" .xml | tr 'A-Z' 'a-z')
   if [ ! -s "$STUDIO/include/$lower.h" ]; then

@@ -120,13 +120,20 @@ QStringList BuildSystem::getDependencies(ProjectElement*, const QString&) {
 }
 
 MacroMap BuildSystem::macros(ProjectElement* element, const QString& configuration) {
-    MacroMap map = macroSystem.globalMacros(true);
-    if (!element) return map;
+    if (!element) return macroSystem.globalMacros(true);
+    const MacroMap base = commonMacros(
+        element, configuration,
+        projectSystem->settingFor(element, projectSystem->macrosProperty(), configuration));
+    MacroMap map = macroSystem.overwriteMacros(base, elementMacros(element, configuration, base));
+    addMacros(element, configuration, map);
+    return map;
+}
 
-    const QString own =
-        projectSystem->settingFor(element, projectSystem->macrosProperty(), configuration);
-    map = macroSystem.overwriteMacros(
-        map, macroSystem.macrosFromStringList(MacroSystem::stringListFromString(own)));
+MacroMap BuildSystem::commonMacros(ProjectElement* element, const QString& configuration,
+                                   const QString& ownMacros) {
+    MacroMap map = macroSystem.overwriteMacros(
+        macroSystem.globalMacros(true),
+        macroSystem.macrosFromStringList(MacroSystem::stringListFromString(ownMacros)));
 
     if (ProjectElement* project = ProjectSystem::projectContaining(element)) {
         map[QStringLiteral("ProjectDir")] = projectSystem->projectDirectoryPath(project);
@@ -145,32 +152,37 @@ MacroMap BuildSystem::macros(ProjectElement* element, const QString& configurati
         map[QStringLiteral("SolutionExt")] = afterFirstDot(fileName);
     }
 
-    if (element->isFile()) {
-        const QString path = element->getPath().osPathQString();
-        const int slash = path.lastIndexOf(QLatin1Char('/'));
-        const QString fileName = slash < 0 ? path : path.mid(slash + 1);
-        map[QStringLiteral("InputDir")] = slash < 0 ? QString() : path.left(slash);
-        map[QStringLiteral("InputName")] = beforeFirstDot(fileName);
-        map[QStringLiteral("InputFileName")] = fileName;
-        map[QStringLiteral("InputExt")] = afterFirstDot(fileName);
-        map[QStringLiteral("InputPath")] = path;
-        map[QStringLiteral("RelInputPath")] = element->getRelativePath();
-    }
-
     map[QStringLiteral("OBJ")] = projectSystem->objectFileExtension();
     map[QStringLiteral("EXE")] = projectSystem->executableFileExtension();
     map[QStringLiteral("LIB")] = projectSystem->libraryFileExtension();
     map[QStringLiteral("PackageExt")] = QStringLiteral("hzq");
-
-    QString intDir = macroSystem.replaceMacros(
-        map, projectSystem->settingFor(element, buildIntermediateDirectory, configuration));
-    map[QStringLiteral("IntDir")] = intDir.isEmpty() ? QStringLiteral(".") : intDir;
-    QString outDir = macroSystem.replaceMacros(
-        map, projectSystem->settingFor(element, buildOutputDirectory, configuration));
-    map[QStringLiteral("OutDir")] = outDir.isEmpty() ? QStringLiteral(".") : outDir;
-
-    addMacros(element, configuration, map);
     return map;
+}
+
+MacroMap BuildSystem::elementMacros(ProjectElement* element, const QString& configuration,
+                                    const MacroMap& base) {
+    MacroMap over;
+    if (element->isFile()) {
+        const QString path = element->getPath().osPathQString();
+        const int slash = path.lastIndexOf(QLatin1Char('/'));
+        const QString fileName = slash < 0 ? path : path.mid(slash + 1);
+        // In name order, so each insertion lands at the end without a search.
+        over.insert(over.cend(), QStringLiteral("InputDir"),
+                    slash < 0 ? QString() : path.left(slash));
+        over.insert(over.cend(), QStringLiteral("InputExt"), afterFirstDot(fileName));
+        over.insert(over.cend(), QStringLiteral("InputFileName"), fileName);
+        over.insert(over.cend(), QStringLiteral("InputName"), beforeFirstDot(fileName));
+        over.insert(over.cend(), QStringLiteral("InputPath"), path);
+        over.insert(over.cend(), QStringLiteral("RelInputPath"), element->getRelativePath());
+    }
+    // Each directory is expanded with what the map holds so far.
+    const QString intDir = macroSystem.replaceMacros(
+        over, base, projectSystem->settingFor(element, buildIntermediateDirectory, configuration));
+    over[QStringLiteral("IntDir")] = intDir.isEmpty() ? QStringLiteral(".") : intDir;
+    const QString outDir = macroSystem.replaceMacros(
+        over, base, projectSystem->settingFor(element, buildOutputDirectory, configuration));
+    over[QStringLiteral("OutDir")] = outDir.isEmpty() ? QStringLiteral(".") : outDir;
+    return over;
 }
 
 bool BuildSystem::canLoad(ProjectElement*, const QString&) {
@@ -201,6 +213,7 @@ int BuildSystem::build(ProjectElement* element, const QString& configuration, Bu
     m_built.clear();
     m_building.clear();
     clearCaches();
+    openDependencyLog(element);
     if (builder) builder->setFailedFlag(&m_failed);
 
     bool result = false;
@@ -215,11 +228,36 @@ int BuildSystem::build(ProjectElement* element, const QString& configuration, Bu
         if (builder) builder->endGroup(element);
     }
 
+    saveDependencyLog();
     if (stopping()) {
         if (builder) builder->endGroup(element);
         return m_stopRequested ? 3 : 2;
     }
     return result ? 1 : 0;
+}
+
+void BuildSystem::setDependencyLogDirectory(const QString& directory) {
+    saveDependencyLog();
+    m_dependencyLog.reset();
+    m_dependencyLogDirectory = directory;
+}
+
+void BuildSystem::openDependencyLog(ProjectElement* element) {
+    if (m_dependencyLogDirectory.isEmpty() || !element) return;
+    ProjectElement* solution = ProjectSystem::solutionContaining(element);
+    while (solution && solution->parent() && ProjectSystem::solutionContaining(solution->parent()))
+        solution = ProjectSystem::solutionContaining(solution->parent());
+    if (!solution) return;
+    const QString path =
+        DependencyLog::pathFor(m_dependencyLogDirectory, solution->getPath().osPathQString());
+    if (m_dependencyLog && m_dependencyLog->path() == path) return;
+    saveDependencyLog();
+    m_dependencyLog = std::make_unique<DependencyLog>(path);
+    m_dependencyLog->load();
+}
+
+void BuildSystem::saveDependencyLog() {
+    if (m_dependencyLog) m_dependencyLog->save();
 }
 
 bool BuildSystem::solutionBuild(ProjectElement* solution, const QString& configuration,
@@ -324,25 +362,55 @@ bool BuildSystem::justBuilt(ProjectElement* element, const QString& configuratio
 // ---------------------------------------------------------------------------
 // Macros
 
-MacroMap BuildSystem::cachedMacros(ProjectElement* element, const QString& configuration) {
-    const MacroMap base = macroSystem.globalMacros(true);
-    if (m_macroCacheRevision != ProjectElement::treeRevision() || base != m_macroCacheBase) {
+void BuildSystem::checkMacroCaches() {
+    const MacroMap global = macroSystem.globalMacros(true);
+    if (m_macroCacheRevision != ProjectElement::treeRevision() || global != m_macroCacheBase) {
         m_macroCache.clear();
+        m_commonMacroCache.clear();
         m_macroCacheRevision = ProjectElement::treeRevision();
-        m_macroCacheBase = base;
+        m_macroCacheBase = global;
     }
+}
+
+const BuildSystem::LayeredMacroMap& BuildSystem::layeredMacros(ProjectElement* element,
+                                                               const QString& configuration) {
+    checkMacroCaches();
     const QPair<ProjectElement*, QString> key(element, configuration);
     auto it = m_macroCache.constFind(key);
     if (it != m_macroCache.constEnd()) return it.value();
-    MacroMap map = macros(element, configuration);
-    m_macroCache.insert(key, map);
-    return map;
+    LayeredMacroMap layered;
+    if (element && element->isFile()) {
+        // Files share everything but their own entries with their project, so
+        // their maps are an overlay on a map shared by all such files.
+        const QString own =
+            projectSystem->settingFor(element, projectSystem->macrosProperty(), configuration);
+        const CommonMacrosKey commonKey{ProjectSystem::projectContaining(element),
+                                        ProjectSystem::solutionContaining(element),
+                                        projectSystem->platform(element), configuration, own};
+        auto common = m_commonMacroCache.constFind(commonKey);
+        if (common == m_commonMacroCache.constEnd())
+            common =
+                m_commonMacroCache.insert(commonKey, commonMacros(element, configuration, own));
+        layered.base = common.value();
+        layered.over = elementMacros(element, configuration, layered.base);
+        addMacros(element, configuration, layered.over);
+    } else {
+        layered.base = macros(element, configuration);
+    }
+    return m_macroCache.insert(key, layered).value();
+}
+
+MacroMap BuildSystem::cachedMacros(ProjectElement* element, const QString& configuration) {
+    const LayeredMacroMap& layered = layeredMacros(element, configuration);
+    return layered.over.isEmpty() ? layered.base
+                                  : macroSystem.overwriteMacros(layered.base, layered.over);
 }
 
 QString BuildSystem::replaceMacros(ProjectElement* element, const QString& configuration,
                                    const QString& text) {
     if (text.isEmpty()) return text;
-    return macroSystem.replaceMacros(cachedMacros(element, configuration), text);
+    const LayeredMacroMap& layered = layeredMacros(element, configuration);
+    return macroSystem.replaceMacros(layered.over, layered.base, text);
 }
 
 QString BuildSystem::settingForExpanded(ProjectElement* element, PropertyClass* propertyClass,
@@ -353,6 +421,7 @@ QString BuildSystem::settingForExpanded(ProjectElement* element, PropertyClass* 
 
 void BuildSystem::clearCaches() {
     m_macroCache.clear();
+    m_commonMacroCache.clear();
     m_macroCacheRevision = ~quint64(0);
     m_statCache.clear();
 }
@@ -393,7 +462,11 @@ bool BuildSystem::removeFile(const QString& path) {
 }
 
 static QString relativeTo(const QString& directory, const QString& fileName) {
-    if (directory.isEmpty() || QDir::isAbsolutePath(fileName)) return fileName;
+    // What QDir::isAbsolutePath decides on this platform, without a QFileInfo
+    // per dependency.
+    const bool absolute =
+        fileName.startsWith(QLatin1Char('/')) || fileName.startsWith(QLatin1Char(':'));
+    if (directory.isEmpty() || absolute) return fileName;
     return directory + QLatin1Char('/') + fileName;
 }
 
@@ -402,7 +475,8 @@ bool BuildSystem::exists(const QString& directory, const QString& fileName, QStr
     resolvedPath = relativeTo(directory, fileName);
     const FileStat st = statFile(resolvedPath);
     if (st.exists) {
-        time = QDateTime::fromSecsSinceEpoch(st.seconds);
+        // UTC: only compared, and local time would consult the zone data each time.
+        time = QDateTime::fromSecsSinceEpoch(st.seconds, Qt::UTC);
         return true;
     }
     if (!quiet && builder) builder->message(fileName + QStringLiteral(" does not exist."));

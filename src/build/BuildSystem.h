@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "build/DependencyLog.h"
 #include "build/FileSystem.h"
 #include "macros/MacroSystem.h"
 
@@ -67,7 +68,9 @@ public:
     virtual bool mustCompile(ProjectElement* element, const QString& configuration);
     virtual bool platformBuild(ProjectElement* element, const QString& configuration,
                                Builder* builder, int flags);
-    // Called last by BuildSystem::macros; does nothing here.
+    // Called last by BuildSystem::macros; does nothing here. For files the
+    // cached maps are layered: there it receives only the file's own entries,
+    // and it is the place for a toolchain to add file macros.
     virtual void addMacros(ProjectElement* element, const QString& configuration, MacroMap& map);
 
     // --- orchestration -------------------------------------------------------
@@ -111,6 +114,12 @@ public:
     // True when every dependency exists and none is strictly newer (whole seconds).
     bool upToDate(const QString& directory, const QString& outputName, const QDateTime& outputTime,
                   const QStringList& dependencies, Builder* builder, bool quiet);
+
+    // Object dependencies kept between runs, in one log per solution inside
+    // directory (empty: none, the default). Loaded when a build starts and
+    // written when it ends.
+    void setDependencyLogDirectory(const QString& directory);
+    DependencyLog* dependencyLog() const { return m_dependencyLog.get(); }
 
     // The file-system seam: stat results are cached per path and dropped whenever
     // a command runs or a file is removed.
@@ -166,9 +175,45 @@ private:
     QMap<QString, PropertyClass*> m_registry;
     std::vector<std::unique_ptr<PropertyClass>> m_owned;
 
-    QHash<QPair<ProjectElement*, QString>, MacroMap> m_macroCache;
+    // An element's map as base overwritten by over; over is empty except for files.
+    struct LayeredMacroMap {
+        MacroMap base;
+        MacroMap over;
+    };
+    void checkMacroCaches();
+    const LayeredMacroMap& layeredMacros(ProjectElement* element, const QString& configuration);
+    // Global, system and own macros with the project and solution entries.
+    MacroMap commonMacros(ProjectElement* element, const QString& configuration,
+                          const QString& ownMacros);
+    // Input entries (files), then IntDir and OutDir expanded over base.
+    MacroMap elementMacros(ProjectElement* element, const QString& configuration,
+                           const MacroMap& base);
+
+    QHash<QPair<ProjectElement*, QString>, LayeredMacroMap> m_macroCache;
+    // What commonMacros depends on besides the global macros.
+    struct CommonMacrosKey {
+        ProjectElement* project;
+        ProjectElement* solution;
+        QString platform;
+        QString configuration;
+        QString ownMacros;
+        bool operator==(const CommonMacrosKey& o) const {
+            return project == o.project && solution == o.solution && platform == o.platform &&
+                   configuration == o.configuration && ownMacros == o.ownMacros;
+        }
+        friend size_t qHash(const CommonMacrosKey& k, size_t seed = 0) {
+            return qHashMulti(seed, k.project, k.solution, k.platform, k.configuration,
+                              k.ownMacros);
+        }
+    };
+    QHash<CommonMacrosKey, MacroMap> m_commonMacroCache;
     quint64 m_macroCacheRevision = ~quint64(0);
     MacroMap m_macroCacheBase; // global and system macros the cache was built on
+
+    void openDependencyLog(ProjectElement* element);
+    void saveDependencyLog();
+    QString m_dependencyLogDirectory;
+    std::unique_ptr<DependencyLog> m_dependencyLog;
 
     RealFileSystem m_realFileSystem;
     FileSystem* m_fileSystem;

@@ -12,6 +12,11 @@ FileStat RealFileSystem::stat(const QString& path) {
     if (path.isEmpty() || ::stat(StudioUtils::toOsText(path).constData(), &st) != 0) return result;
     result.exists = true;
     result.seconds = st.st_mtime;
+    result.size = st.st_size;
+    result.modifiedNs = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    result.changedNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+    result.inode = st.st_ino;
+    result.device = st.st_dev;
     return result;
 }
 

@@ -8,6 +8,13 @@
 struct FileStat {
     bool exists = false;
     qint64 seconds = 0; // modification time, whole seconds since the epoch
+    // The finer stamp that identifies one version of a file; zero when the
+    // file system cannot tell (then nothing is cached by it).
+    qint64 size = 0;
+    qint64 modifiedNs = 0;
+    qint64 changedNs = 0;
+    quint64 inode = 0;
+    quint64 device = 0;
 };
 
 class FileSystem {

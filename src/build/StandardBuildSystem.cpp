@@ -592,8 +592,7 @@ bool StandardBuildSystem::compile(ProjectElement* element, const QString& config
     QDateTime time;
     if (exists(m_projectDirectory, outputName, resolved, time, builder, quiet) && !force) {
         QStringList dependencies = m_dependencyCache.value(resolved);
-        if (dependencies.isEmpty())
-            dependencies = getObjectFileDependencies(m_projectDirectory, source, resolved);
+        if (dependencies.isEmpty()) dependencies = objectDependencies(source, resolved);
         if (dependencies.isEmpty()) dependencies << element->getPath().canonicalPathQString();
         if (upToDate(m_projectDirectory, outputName, time, dependencies, builder, quiet) &&
             commandUpToDate(element, configuration, time, action, builder, quiet)) {
@@ -610,6 +609,17 @@ bool StandardBuildSystem::compile(ProjectElement* element, const QString& config
         invalidateFileTimes();
     }
     return true;
+}
+
+QStringList StandardBuildSystem::objectDependencies(const QString& source,
+                                                    const QString& objectPath) {
+    const FileStat stamp = statFile(objectPath);
+    DependencyLog* log = dependencyLog();
+    QStringList dependencies;
+    if (log && log->find(objectPath, stamp, dependencies)) return dependencies;
+    dependencies = getObjectFileDependencies(m_projectDirectory, source, objectPath);
+    if (log) log->record(objectPath, stamp, dependencies);
+    return dependencies;
 }
 
 bool StandardBuildSystem::link(ProjectElement* project, const QString& configuration,

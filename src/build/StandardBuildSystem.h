@@ -37,6 +37,9 @@ public:
     virtual QStringList getObjectFileDependencies(const QString& projectDirectory,
                                                   const QString& sourcePath,
                                                   const QString& objectFilePath) = 0;
+    // getObjectFileDependencies, answered from the dependency log while the
+    // object is unchanged since it was last read.
+    QStringList objectDependencies(const QString& source, const QString& objectPath);
     // Adds or refreshes (file non-empty) or removes (file empty) one member of a
     // compressed package. Without force an up-to-date member is left alone.
     virtual void addToRemoveFromArchive(const QString& archivePath, const QString& memberName,

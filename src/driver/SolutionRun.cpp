@@ -8,6 +8,8 @@
 #include "toolchain/MSP430BuildSystem.h"
 #include "toolchain/MSP430ProjectSystem.h"
 
+#include <QStandardPaths>
+
 #include <cstdio>
 
 namespace {
@@ -62,6 +64,12 @@ int runSolution(const SlipwayArgParse& args, const QString& studioDir) {
         map->setDefault("$(StudioDir)/targets/MSP430F449.xml");
     if (PropertyClass* placement = standardBuildSystem->linkerSectionPlacementFile)
         placement->setDefault("$(StudioDir)/targets/section_placement.xml");
+
+    // Dependencies read from object files are remembered between runs in the
+    // user's cache directory, so a build with nothing to do opens no object.
+    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!cache.isEmpty())
+        buildSystem->setDependencyLogDirectory(cache + QStringLiteral("/slipway"));
 
     macroSystem.setSystemMacro("Platform", "msp430");
     macroSystem.setSystemMacro("StudioDir", studioDir);

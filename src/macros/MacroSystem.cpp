@@ -4,6 +4,7 @@
 
 #include <QDate>
 #include <QTime>
+#include <vector>
 
 MacroSystem macroSystem;
 
@@ -62,31 +63,75 @@ void MacroSystem::setGlobalMacro(const QString& name, const QString& value) {
 
 namespace {
 
+// Looks a name up in over, then in base.
+struct LayeredMacros {
+    const MacroMap& over;
+    const MacroMap& base;
+    const QString* find(const QString& name) const {
+        auto it = over.constFind(name);
+        if (it != over.constEnd()) return &it.value();
+        it = base.constFind(name);
+        return it == base.constEnd() ? nullptr : &it.value();
+    }
+};
+
+// The ")" that closes each "(" (-1 when none does) and the count of "$"
+// before each index.
+void matchParentheses(const QString& text, std::vector<int>& closing, std::vector<int>& dollars) {
+    const int n = text.size();
+    closing.assign(n, -1);
+    dollars.assign(n + 1, 0);
+    std::vector<int> open;
+    for (int k = 0; k < n; ++k) {
+        const QChar d = text.at(k);
+        dollars[k + 1] = dollars[k] + (d == QLatin1Char('$') ? 1 : 0);
+        if (d == QLatin1Char('(')) {
+            open.push_back(k);
+        } else if (d == QLatin1Char(')') && !open.empty()) {
+            closing[open.back()] = k;
+            open.pop_back();
+        }
+    }
+}
+
 // One scan of the text; sets again when some reference held a "$".
-QString expandOnce(const MacroMap& macros, const QString& text, bool& again) {
+QString expandOnce(const LayeredMacros& macros, const QString& text, bool& again) {
     QString result;
     result.reserve(text.size());
     const int n = text.size();
+    // Set up on the first unterminated reference: each later "$(" would
+    // otherwise be scanned to the end again, quadratic in a long text.
+    std::vector<int> closing; // index of the ")" matching each "(", or -1
+    std::vector<int> dollars; // number of "$" before each index
     int i = 0;
     while (i < n) {
         const QChar c = text.at(i);
         if (c != QLatin1Char('$') || i + 1 >= n || text.at(i + 1) != QLatin1Char('(')) {
-            result += c;
-            ++i;
+            // Copy the plain run up to the next "$" in one go.
+            int end = text.indexOf(QLatin1Char('$'), i + 1);
+            if (end < 0) end = n;
+            result += QStringView(text).mid(i, end - i);
+            i = end;
             continue;
         }
         const int innerStart = i + 2;
-        int depth = 1;
         int j = innerStart;
         bool hasDollar = false;
-        for (; j < n; ++j) {
-            const QChar d = text.at(j);
-            if (d == QLatin1Char('('))
-                ++depth;
-            else if (d == QLatin1Char(')') && --depth == 0)
-                break;
-            else if (d == QLatin1Char('$'))
-                hasDollar = true;
+        if (closing.empty()) {
+            int depth = 1;
+            for (; j < n; ++j) {
+                const QChar d = text.at(j);
+                if (d == QLatin1Char('('))
+                    ++depth;
+                else if (d == QLatin1Char(')') && --depth == 0)
+                    break;
+                else if (d == QLatin1Char('$'))
+                    hasDollar = true;
+            }
+            if (j >= n) matchParentheses(text, closing, dollars);
+        } else {
+            j = closing[i + 1] < 0 ? n : closing[i + 1];
+            hasDollar = j < n && dollars[j] > dollars[innerStart];
         }
         if (j >= n) {
             // Unterminated: drop the "$" and go on from the "(" as plain text.
@@ -97,13 +142,12 @@ QString expandOnce(const MacroMap& macros, const QString& text, bool& again) {
         const QString inner = text.mid(innerStart, j - innerStart);
         const int colon = inner.indexOf(QLatin1Char(':'));
         const QString name = colon < 0 ? inner : inner.left(colon);
-        auto it = macros.constFind(name);
-        if (it != macros.constEnd()) {
+        if (const QString* value = macros.find(name)) {
             QString dynamic;
             if (MacroSystem::dynamicMacro(name, dynamic))
                 result += dynamic;
             else
-                result += it.value();
+                result += *value;
         } else if (colon >= 0) {
             result += QStringView(inner).mid(colon + 1);
         } else {
@@ -117,9 +161,16 @@ QString expandOnce(const MacroMap& macros, const QString& text, bool& again) {
 } // namespace
 
 QString MacroSystem::replaceMacros(const MacroMap& macros, const QString& text) const {
+    static const MacroMap none;
+    return replaceMacros(none, macros, text);
+}
+
+QString MacroSystem::replaceMacros(const MacroMap& over, const MacroMap& base,
+                                   const QString& text) const {
     if (text.isEmpty()) return QString();
     // Most texts hold no reference at all.
     if (!text.contains(QLatin1String("$("))) return text;
+    const LayeredMacros macros{over, base};
     QString current = text;
     for (int pass = 0; pass < maxPasses; ++pass) {
         bool again = false;

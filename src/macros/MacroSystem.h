@@ -26,6 +26,9 @@ public:
     void setGlobalMacro(const QString& name, const QString& value);
 
     QString replaceMacros(const MacroMap& macros, const QString& text) const;
+    // The same as expanding with base overwritten by over, without building
+    // that map: the hot path expands file settings over a shared project map.
+    QString replaceMacros(const MacroMap& over, const MacroMap& base, const QString& text) const;
     // A copy of base with every entry of over set (over wins).
     MacroMap overwriteMacros(const MacroMap& base, const MacroMap& over) const;
     // "name=value" items in name order (names trimmed).

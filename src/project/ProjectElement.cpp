@@ -6,6 +6,7 @@
 #include <QDir>
 
 quint64 ProjectElement::s_revision = 0;
+qint64 ProjectElement::s_liveChangeRecords = 0;
 
 static const QString kName = QStringLiteral("Name");
 static const QString kFileName = QStringLiteral("file_name");
@@ -20,6 +21,7 @@ ProjectElement::~ProjectElement() {
         delete child;
         child = next;
     }
+    s_liveChangeRecords -= m_changeTimes.size();
     touchTree();
 }
 
@@ -115,7 +117,7 @@ bool ProjectElement::hasAttribute(const QString& name) const {
 
 void ProjectElement::recordChange(const QString& name, bool flag) {
     m_modified = true;
-    m_changeTimes.insert(name, QDateTime::currentDateTime());
+    insertChangeTime(name, QDateTime::currentDateTime());
     m_changeFlags.insert(name, flag);
     if (name == kName && isConfiguration() && m_parent) m_parent->rebuildConfigurationMap();
     if (name == kFileName) invalidatePaths();
@@ -292,7 +294,14 @@ void ProjectElement::setFile(const QString& path, bool flag) {
 
 // ---- change records ----
 
+void ProjectElement::insertChangeTime(const QString& name, const QDateTime& time) {
+    const qsizetype before = m_changeTimes.size();
+    m_changeTimes.insert(name, time);
+    s_liveChangeRecords += m_changeTimes.size() - before;
+}
+
 void ProjectElement::clearChangeTimes() {
+    s_liveChangeRecords -= m_changeTimes.size();
     m_changeTimes.clear();
     m_changeFlags.clear();
 }
@@ -315,6 +324,7 @@ bool ProjectElement::propertyHasChanged(const QString& configuration, const QStr
     if (newer || c->hasAttribute(saveName)) return true;
     // The value is gone and older than since: the record no longer matters.
     c->m_changeTimes.erase(it);
+    --s_liveChangeRecords;
     c->m_changeFlags.remove(saveName);
     return false;
 }

@@ -92,9 +92,10 @@ public:
     const QMap<QString, bool>& changeFlags() const { return m_changeFlags; }
     void clearChangeTimes();
     // Restores a change record (for front ends that keep records across sessions).
-    void setChangeTime(const QString& name, const QDateTime& time) {
-        m_changeTimes.insert(name, time);
-    }
+    void setChangeTime(const QString& name, const QDateTime& time) { insertChangeTime(name, time); }
+    // Change records held by all live elements. A command-line build loads
+    // with none, which lets the per-setting up-to-date checks stop early.
+    static qint64 liveChangeRecords() { return s_liveChangeRecords; }
     // Whether a change time is recorded for the attribute, and which.
     bool hasModifiedProperty(const QString& name, QDateTime* time = nullptr) const;
     // For up-to-date checks: whether the configuration child's change record
@@ -152,4 +153,6 @@ private:
     QMap<QString, bool> m_changeFlags;
 
     static quint64 s_revision;
+    static qint64 s_liveChangeRecords;
+    void insertChangeTime(const QString& name, const QDateTime& time);
 };

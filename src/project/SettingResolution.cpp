@@ -66,11 +66,17 @@ QString ProjectSystem::settingFor(ProjectElement* element, const PropertyClass* 
         m_settingCache.clear();
         m_cacheRevision = ProjectElement::treeRevision();
     }
-    CacheKey key{element, cls, configuration};
+    // Resolution skips elements that store nothing, so most files resolve
+    // exactly as their folder or project does: share that cache entry.
+    ProjectElement* holder = element;
+    while (holder && holder->numConfigurationElements() == 0)
+        holder = holder->parent();
+    if (!holder) return cls->defaultValue();
+    CacheKey key{holder, cls, configuration};
     auto it = m_settingCache.constFind(key);
     if (it == m_settingCache.constEnd()) {
         CachedSetting setting;
-        setting.value = resolve(element, cls, configuration, setting.found);
+        setting.value = resolve(holder, cls, configuration, setting.found);
         it = m_settingCache.insert(key, setting);
     }
     // The default is read live: it may be changed after values were cached.
@@ -211,7 +217,7 @@ PropertyValueList* ProjectSystem::settingsFor(ProjectElement* element,
 
 bool ProjectSystem::upToDate1(ProjectElement* element, const PropertyClass* cls,
                               const QString& configuration, const QDateTime& time) {
-    if (!element || !cls) return true;
+    if (!element || !cls || ProjectElement::liveChangeRecords() == 0) return true;
     const QString& name = cls->saveName();
     const bool list = cls->type() == PropertyClass::StringList;
     QStringList tests{configuration};

@@ -104,6 +104,34 @@ TEST_F(ExecutableTest, CachedMacrosFollowTreeEdits) {
     EXPECT_EQ(builds->output(BuildSystem::CompileC, main, "Debug", false), "./main.hzo");
 }
 
+TEST_F(ExecutableTest, CachedMapsAreTheFullMaps) {
+    // File maps are cached as an overlay on a map shared with the project; the
+    // overlay must give what building the whole map gives, own macros included.
+    ProjectElement* util = file("util.c");
+    projects->setProperty(util, projects->macrosProperty(), "Debug",
+                          "MINE=file;InputName=ignored;Extra=$(InputName)");
+    projects->setProperty(util, builds->buildIntermediateDirectory, "Common",
+                          "$(InputName)_$(MINE)_$(Extra)");
+    projects->setProperty(util, builds->buildOutputDirectory, "Common", "$(IntDir)/out");
+    for (ProjectElement* e :
+         {file("main.c"), util, file("skip.c"), util->parent(), project("app")}) {
+        for (const char* configuration : {"Debug", "Release"}) {
+            const MacroMap full = builds->macros(e, configuration);
+            EXPECT_EQ(builds->cachedMacros(e, configuration), full);
+            QString text;
+            for (const QString& name : full.keys())
+                if (name != "Date" && name != "Time") text += name + "=$(" + name + ") ";
+            EXPECT_EQ(builds->replaceMacros(e, configuration, text),
+                      macroSystem.replaceMacros(full, text));
+        }
+    }
+    // The project's MINE comes later in the list and wins; a value is expanded
+    // once, so Extra's own reference stays as it is.
+    EXPECT_EQ(builds->cachedMacros(util, "Debug").value("IntDir"), "util_1_$(InputName)");
+    EXPECT_EQ(builds->cachedMacros(util, "Debug").value("OutDir"), "util_1_$(InputName)/out");
+    EXPECT_EQ(builds->cachedMacros(util, "Release").value("IntDir"), "util_1_$(Extra)");
+}
+
 TEST_F(ExecutableTest, FirstBuildCompilesAndLinksThenEverythingIsUpToDate) {
     EXPECT_EQ(build(solution, Quiet), 1);
     EXPECT_EQ(commandNames(), QStringList({"compile Debug/main.hzo", "compile Debug/util.hzo",

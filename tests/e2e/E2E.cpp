@@ -74,6 +74,7 @@ Result Sandbox::run(const QStringList& arguments, const QString& directory, int 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", file("home"));
     env.insert("XDG_CONFIG_HOME", file("config"));
+    env.insert("XDG_CACHE_HOME", file("cache"));
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(directory.isEmpty() ? path() : directory);
     p.start(program(), arguments);

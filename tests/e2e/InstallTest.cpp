@@ -58,6 +58,7 @@ TEST(Install, InstalledTreeBuildsTheExampleByPathAndThroughPath) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", box.file("home"));
     env.insert("XDG_CONFIG_HOME", box.file("config"));
+    env.insert("XDG_CACHE_HOME", box.file("cache"));
 
     ProcResult install =
         runProgram("cmake", {"--install", buildDir, "--prefix", prefix}, box.path(), env);

@@ -1,0 +1,52 @@
+#pragma once
+
+// The dependencies recorded inside object files, kept between runs so that a
+// build with nothing to do need not open every object again.
+//
+// An entry is used only while its object keeps the same inode, size,
+// modification time and change time (to the nanosecond): any write to the
+// object, or any change of its times, changes the change time, so a hit gives
+// exactly what reading the object would. The file is only a cache: a missing,
+// unreadable or damaged log is ignored and rewritten.
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include "build/FileSystem.h"
+
+class DependencyLog {
+public:
+    explicit DependencyLog(const QString& path);
+
+    const QString& path() const { return m_path; }
+    // Reads the log; false (and an empty log) when it is missing or damaged.
+    bool load();
+    // Writes the log beside itself and renames it over, when anything was
+    // recorded since loading. Entries not used this run are kept while their
+    // object still exists.
+    bool save();
+
+    // The dependencies recorded for an object whose stamp is unchanged.
+    bool find(const QString& object, const FileStat& stamp, QStringList& dependencies);
+    void record(const QString& object, const FileStat& stamp, const QStringList& dependencies);
+
+    int size() const { return int(m_entries.size()); }
+    bool dirty() const { return m_dirty; }
+
+    // The log file for a solution: one per solution path, inside directory.
+    static QString pathFor(const QString& directory, const QString& solutionPath);
+
+private:
+    struct Entry {
+        FileStat stamp;
+        QStringList dependencies;
+        bool used = false;
+    };
+    static bool sameStamp(const FileStat& a, const FileStat& b);
+    static bool usable(const FileStat& stamp) { return stamp.exists && stamp.inode != 0; }
+
+    QString m_path;
+    QHash<QString, Entry> m_entries;
+    bool m_dirty = false;
+};

@@ -1,0 +1,154 @@
+#include "build/DependencyLog.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "support/TestFiles.h"
+
+namespace {
+
+FileStat stamp(qint64 size, qint64 modified, qint64 changed, quint64 inode, quint64 device = 7) {
+    FileStat st;
+    st.exists = true;
+    st.seconds = modified / 1000000000;
+    st.size = size;
+    st.modifiedNs = modified;
+    st.changedNs = changed;
+    st.inode = inode;
+    st.device = device;
+    return st;
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(data);
+}
+
+class DependencyLogTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString logPath() const { return dir.filePath("cache/deps"); }
+};
+
+TEST_F(DependencyLogTest, AnswersOnlyForTheSameVersionOfTheObject) {
+    const FileStat a = stamp(276, 1700000000123456789, 1700000000223456789, 42);
+    {
+        DependencyLog log(logPath());
+        EXPECT_FALSE(log.load()); // no log yet
+        log.record("/p/Debug/a.hzo", a, {"/p/a.c", "/p/inc/h é.h"});
+        log.record("/p/Debug/bad.hzo", stamp(3, 5, 6, 43), {}); // unreadable object: no list
+        // A stamp the file system could not give is never cached.
+        log.record("/p/Debug/fake.hzo", stamp(1, 1, 1, 0), {"x"});
+        EXPECT_TRUE(log.dirty());
+        ASSERT_TRUE(log.save());
+        EXPECT_FALSE(log.dirty());
+    }
+    DependencyLog log(logPath());
+    ASSERT_TRUE(log.load());
+    EXPECT_EQ(log.size(), 2);
+    QStringList deps;
+    ASSERT_TRUE(log.find("/p/Debug/a.hzo", a, deps));
+    EXPECT_EQ(deps, QStringList({"/p/a.c", "/p/inc/h é.h"}));
+    ASSERT_TRUE(log.find("/p/Debug/bad.hzo", stamp(3, 5, 6, 43), deps));
+    EXPECT_TRUE(deps.isEmpty());
+    EXPECT_FALSE(log.find("/p/Debug/fake.hzo", stamp(1, 1, 1, 0), deps));
+    EXPECT_FALSE(log.find("/p/Debug/other.hzo", a, deps));
+
+    // Any difference in the stamp means another version of the object.
+    const FileStat changed[] = {
+        stamp(277, a.modifiedNs, a.changedNs, 42), stamp(276, a.modifiedNs + 1, a.changedNs, 42),
+        stamp(276, a.modifiedNs, a.changedNs + 1, 42), stamp(276, a.modifiedNs, a.changedNs, 41),
+        stamp(276, a.modifiedNs, a.changedNs, 42, 8)};
+    for (const FileStat& st : changed)
+        EXPECT_FALSE(log.find("/p/Debug/a.hzo", st, deps));
+    FileStat gone = a;
+    gone.exists = false;
+    EXPECT_FALSE(log.find("/p/Debug/a.hzo", gone, deps));
+    // Lookups alone leave nothing to write.
+    EXPECT_FALSE(log.dirty());
+}
+
+TEST_F(DependencyLogTest, DamagedLogsAreIgnored) {
+    {
+        DependencyLog log(logPath());
+        log.record("/p/a.hzo", stamp(1, 2, 3, 4), {"/p/a.c", "/p/a.h"});
+        log.record("/p/b.hzo", stamp(5, 6, 7, 8), {"/p/b.c"});
+        ASSERT_TRUE(log.save());
+    }
+    const QByteArray good = readAll(logPath());
+    ASSERT_GT(good.size(), 16);
+    // Every truncation, a flipped magic and absurd counts: nothing is believed,
+    // nothing crashes, and a fresh log can be written over the damage.
+    QList<QByteArray> damaged;
+    for (int n = 0; n < good.size(); ++n)
+        damaged << good.left(n);
+    QByteArray magic = good;
+    magic[0] = 'X';
+    damaged << magic << good + QByteArray(1, '\0');
+    QByteArray count = good;
+    for (int i = 52; i < 56; ++i)
+        count[i] = char(0xff); // first entry's string count
+    damaged << count;
+    QByteArray length = good;
+    for (int i = 56; i < 60; ++i)
+        length[i] = char(0xff); // first string's length
+    damaged << length;
+    for (const QByteArray& bytes : damaged) {
+        writeAll(logPath(), bytes);
+        DependencyLog log(logPath());
+        EXPECT_FALSE(log.load()) << bytes.size();
+        EXPECT_EQ(log.size(), 0);
+    }
+    DependencyLog log(logPath());
+    log.record("/p/c.hzo", stamp(1, 1, 1, 1), {"/p/c.c"});
+    ASSERT_TRUE(log.save());
+    ASSERT_TRUE(log.load());
+    EXPECT_EQ(log.size(), 1);
+}
+
+TEST_F(DependencyLogTest, SavingKeepsOnlyEntriesThatStillDescribeTheirObject) {
+    const QString kept = dir.filePath("Release/kept.hzo");
+    const QString rewritten = dir.filePath("Release/rewritten.hzo");
+    const QString removed = dir.filePath("Release/removed.hzo");
+    for (const QString& path : {kept, rewritten, removed})
+        ASSERT_TRUE(testsupport::writeFile(path, "object"));
+    RealFileSystem disk;
+    {
+        DependencyLog log(logPath());
+        for (const QString& path : {kept, rewritten, removed})
+            log.record(path, disk.stat(path), {"s.c"});
+        ASSERT_TRUE(log.save());
+    }
+    ASSERT_TRUE(testsupport::writeFile(rewritten, "another object"));
+    ASSERT_TRUE(QFile::remove(removed));
+
+    // A later run that builds another configuration records its own object;
+    // the untouched entries survive only while they are still true.
+    DependencyLog log(logPath());
+    ASSERT_TRUE(log.load());
+    log.record(dir.filePath("Debug/new.hzo"), stamp(1, 1, 1, 99), {"n.c"});
+    ASSERT_TRUE(log.save());
+    DependencyLog reloaded(logPath());
+    ASSERT_TRUE(reloaded.load());
+    QStringList deps;
+    EXPECT_TRUE(reloaded.find(kept, disk.stat(kept), deps));
+    EXPECT_TRUE(reloaded.find(dir.filePath("Debug/new.hzo"), stamp(1, 1, 1, 99), deps));
+    EXPECT_EQ(reloaded.size(), 2);
+}
+
+TEST(DependencyLogPath, OnePerSolution) {
+    const QString a = DependencyLog::pathFor("/c", "/w/app/app.hzp");
+    EXPECT_TRUE(a.startsWith("/c/deps-"));
+    EXPECT_EQ(a, DependencyLog::pathFor("/c", "/w/app/app.hzp"));
+    EXPECT_NE(a, DependencyLog::pathFor("/c", "/w/lib/app.hzp"));
+}
+
+} // namespace
