@@ -16,6 +16,10 @@ volatile sig_atomic_t receivedSignal = 0;
 volatile sig_atomic_t runningChild = 0; // pid of the waited-for child, not yet reaped
 volatile sig_atomic_t childStopping = 0;
 
+// Ctrl-C, a polite kill, and the terminal going away (a lost session must
+// not leave half-written outputs that look up to date).
+constexpr int interruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 // The signals whose handler we installed (not those ignored from the start).
 sigset_t handledSignals;
 
@@ -45,8 +49,8 @@ extern "C" void onGraceExpired(int) {
 sigset_t interruptSet() {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
+    for (int sig : interruptSignals)
+        sigaddset(&set, sig);
     return set;
 }
 
@@ -57,7 +61,7 @@ sigset_t interruptSet() {
     struct sigaction standard = {};
     standard.sa_handler = SIG_DFL;
     sigemptyset(&standard.sa_mask);
-    for (int sig : {SIGINT, SIGTERM})
+    for (int sig : interruptSignals)
         if (sigismember(&handledSignals, sig) == 1) ::sigaction(sig, &standard, nullptr);
     ::sigprocmask(SIG_SETMASK, mask, nullptr);
     if (dir && ::chdir(dir) != 0) {
@@ -149,7 +153,7 @@ void install() {
     // Restarting keeps file and stream calls of builtins and package updates
     // whole; the handler itself stops the child, so no wait needs to break off.
     action.sa_flags = SA_RESTART;
-    for (int sig : {SIGINT, SIGTERM}) {
+    for (int sig : interruptSignals) {
         struct sigaction previous = {};
         if (::sigaction(sig, nullptr, &previous) == 0 && previous.sa_handler == SIG_IGN) continue;
         if (::sigaction(sig, &action, nullptr) == 0) sigaddset(&handledSignals, sig);

@@ -15,10 +15,11 @@ int spawnProcess(const QStringList& command, bool wait, const QString& directory
 
 } // namespace QTx
 
-// SIGINT and SIGTERM stop a build instead of killing the tool outright: the
-// handler records the signal and stops the command that is running (SIGTERM,
-// and SIGKILL if it is still there after the grace period); the builder then
-// starts nothing more, and the driver ends the process by the same signal.
+// SIGINT, SIGTERM and SIGHUP stop a build instead of killing the tool
+// outright: the handler records the signal and stops the command that is
+// running (SIGTERM, and SIGKILL if it is still there after the grace period);
+// the builder then starts nothing more, and the driver ends the process by
+// the same signal.
 namespace Interrupts {
 
 constexpr int GraceSeconds = 2;

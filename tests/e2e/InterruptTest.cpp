@@ -1,4 +1,4 @@
-// SIGINT and SIGTERM during a build: the running command is stopped and
+// SIGINT, SIGTERM and SIGHUP during a build: the running command is stopped and
 // waited for, nothing new starts, the tool ends by the signal, and no
 // half-written output or package is left for the next build to trust.
 
@@ -138,10 +138,8 @@ TEST(Interrupt, RunningCommandIsStoppedAndItsOutputRebuilt) {
         bool group;       // as from a terminal: the command gets the signal too
         bool ignoresTerm; // only SIGKILL after the grace period ends it
     } cases[] = {
-        {SIGINT, false, false},
-        {SIGTERM, false, false},
-        {SIGINT, true, false},
-        {SIGTERM, false, true},
+        {SIGINT, false, false}, {SIGTERM, false, false}, {SIGINT, true, false},
+        {SIGTERM, false, true}, {SIGHUP, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << "signal " << c.sig << (c.group ? " to the group" : "")
