@@ -246,6 +246,8 @@ private:
     ProjectElement* buildTree(const QDomElement& xml, const QString& baseDir, const QString& file,
                               int depth);
     ProjectElement* importElement(const QString& rawName, const QString& baseDir);
+    ProjectElement* loadInOnePass(const QByteArray& bytes, const QString& absolute,
+                                  const QString& path);
     void upgrade(QDomDocument& document);
     void upgradeElement(QDomElement& element, int depth);
     void fillProjectMap(ProjectMap& map, const QString& prefix, ProjectElement* solution);

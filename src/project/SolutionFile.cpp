@@ -76,6 +76,10 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
         throw SolutionLoadError(absolute, QStringLiteral(" solution already loaded"));
 
     const QByteArray bytes = file.readAll();
+    if (ProjectElement* solution = loadInOnePass(bytes, absolute, path)) {
+        munge(solution);
+        return solution;
+    }
     // A first pass checks the whole file before anything is built or imported,
     // so a syntax error anywhere is reported as such.
     QString docType, rootTag;
@@ -131,6 +135,49 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
 // Deeper trees are not solutions anyone writes; refusing them keeps the
 // recursive walks of the tree within the stack.
 static const int kMaxDepth = 256;
+
+// Building a tree that imports nothing has no effect outside the tree, so such
+// a file can be checked and built in one pass: the tree is simply dropped when
+// the file turns out to be malformed. Anything out of the ordinary (imports,
+// another document type, an older file, a tree too deep, an odd ending)
+// returns null and goes the careful way, which words every error.
+ProjectElement* ProjectSystem::loadInOnePass(const QByteArray& bytes, const QString& absolute,
+                                             const QString& path) {
+    // A file cut short (a full disk, an interrupted copy) is sent the careful
+    // way at once rather than after building most of a large tree.
+    if (bytes.contains("<import") || !bytes.trimmed().endsWith("</solution>")) return nullptr;
+    QXmlStreamReader reader(bytes);
+    reader.setNamespaceProcessing(false); // read names as written, like the DOM
+    QString docType;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.tokenType() == QXmlStreamReader::DTD)
+            docType = reader.dtdName().toString();
+        else if (reader.isStartElement())
+            break;
+    }
+    if (reader.hasError() || !reader.isStartElement() || docType != documentTypeName() ||
+        reader.name() != ProjectElement::tagName(ProjectElement::Solution) ||
+        !reader.attributes().hasAttribute(kVersion))
+        return nullptr;
+
+    const qsizetype requests = m_templateRequests.size();
+    std::unique_ptr<ProjectElement> solution;
+    try {
+        LoadStackEntry entry(m_loadStack, absolute);
+        solution.reset(buildTree(reader, QFileInfo(absolute).path(), path, 0));
+    } catch (const SolutionLoadError&) {
+        solution.reset();
+    }
+    while (solution && !reader.atEnd())
+        reader.readNext(); // what follows the root
+    if (!solution || reader.hasError()) {
+        m_templateRequests.resize(requests); // they point into the dropped tree
+        return nullptr;
+    }
+    solution->setPath(absolute);
+    return solution.release();
+}
 
 ProjectElement* ProjectSystem::importElement(const QString& rawName, const QString& baseDir) {
     ProjectElement* imported = loadProjectFile(baseDir, expandGlobalMacros(rawName));

@@ -4,6 +4,8 @@
 
 #include <QDomDocument>
 
+#include <functional>
+
 namespace {
 
 SolutionLoadError loadError(ProjectSystem& ps, const QString& file) {
@@ -252,6 +254,59 @@ TEST_F(SolutionTest, LoadingNotifiesAndReplacesTheSolution) {
     ps.closeSolution();
     EXPECT_FALSE(ps.haveSolution());
     EXPECT_TRUE(ps.solutionProjects(nullptr).isEmpty());
+}
+
+// Files that import nothing are checked and built in one pass; anything else
+// in two. A trailing comment sends a file the two-pass way, so each text
+// below must load, or fail, the same either way.
+TEST_F(SolutionTest, OnePassAndTwoPassLoadsAgree) {
+    QString deep;
+    for (int i = 0; i < 300; ++i)
+        deep += "<folder Name=\"f\">";
+    QString deepEnd;
+    for (int i = 0; i < 300; ++i)
+        deepEnd += "</folder>";
+    const QString texts[] = {
+        R"x(<solution Name="s" version="1"><configuration Name="Debug" c_defines="A"/>
+  <project Name="p"><folder Name="src"><file file_name="a.c"/></folder><file file_name="b.c"/>
+  </project><unknown/><project Name="q"/></solution>)x",
+        "<solution Name=\"s\" version=\"1\">\n<project Name=\"p\">\n</folder>\n</solution>",
+        "<solution Name=\"s\" version=\"1\"><project Name=\"p\" a=\"1\" a=\"2\"/></solution>",
+        "<solution Name=\"s\" version=\"1\"><project Name=\"p\">" + deep + deepEnd +
+            "</project></solution>",
+        // Too deep, and malformed further on: the syntax error is what counts.
+        "<solution Name=\"s\" version=\"1\"><project Name=\"p\">" + deep + deepEnd +
+            "</project><project></solution>",
+        // A template request in a tree that turns out to be malformed.
+        "<solution Name=\"s\" version=\"1\"><project Name=\"p\" template_name=\"none\"/>"
+        "<project Name=\"q\"></solution>",
+        "<solution Name=\"s\" version=\"1\"><project Name=\"p\" "
+        "template_name=\"none\"/></solution>",
+    };
+    auto outcome = [&](const QString& file) {
+        try {
+            ps.loadSolution(file);
+        } catch (const SolutionLoadError& e) {
+            return QStringList{e.fileName == file ? "FILE" : e.fileName, e.message,
+                               QString::number(e.line), QString::number(e.column)};
+        }
+        QStringList tree;
+        std::function<void(ProjectElement*, int)> walk = [&](ProjectElement* e, int depth) {
+            tree << QString(depth, ' ') + ProjectElement::tagName(e->kind()) + " " + e->name() +
+                        " " + e->fileName();
+            for (ProjectElement* c = e->firstChild(); c; c = c->nextSibling())
+                walk(c, depth + 1);
+        };
+        walk(ps.solutionElement(), 0);
+        return tree;
+    };
+    int n = 0;
+    for (const QString& text : texts) {
+        const QString name = QString("t%1.hzp").arg(n++);
+        const QStringList onePass = outcome(write(name, text));
+        EXPECT_EQ(onePass, outcome(write(name, text + "\n<!-- two passes -->\n"))) << n;
+        EXPECT_FALSE(onePass.isEmpty());
+    }
 }
 
 TEST_F(SolutionTest, UnknownTemplateFailsTheLoad) {
