@@ -139,9 +139,11 @@ QString expandOnce(const LayeredMacros& macros, const QString& text, bool& again
             continue;
         }
         if (hasDollar) again = true;
-        const QString inner = text.mid(innerStart, j - innerStart);
-        const int colon = inner.indexOf(QLatin1Char(':'));
-        const QString name = colon < 0 ? inner : inner.left(colon);
+        // Views into text, not copies: every reference of every expansion passes here.
+        const QStringView inner = QStringView(text).mid(innerStart, j - innerStart);
+        const int colon = int(inner.indexOf(QLatin1Char(':')));
+        const QString name =
+            QString::fromRawData(text.constData() + innerStart, colon < 0 ? inner.size() : colon);
         if (const QString* value = macros.find(name)) {
             QString dynamic;
             if (MacroSystem::dynamicMacro(name, dynamic))
@@ -149,7 +151,7 @@ QString expandOnce(const LayeredMacros& macros, const QString& text, bool& again
             else
                 result += *value;
         } else if (colon >= 0) {
-            result += QStringView(inner).mid(colon + 1);
+            result += inner.mid(colon + 1);
         } else {
             result += QStringView(text).mid(i, j + 1 - i);
         }
