@@ -9,6 +9,8 @@
 #include <QFileInfo>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+
 // Reading and writing solution files.
 
 static const QString kName = QStringLiteral("Name");
@@ -47,6 +49,9 @@ void ProjectSystem::loadSolution(const QString& fileName) {
 }
 
 static const int kMaxFilesLoaded = 1024;
+// Deeper trees are not solutions anyone writes; refusing them keeps the
+// recursive walks of the tree within the stack.
+static const int kMaxDepth = 256;
 
 namespace {
 // Keeps the stack of files being loaded right when an import fails.
@@ -84,6 +89,7 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
     // so a syntax error anywhere is reported as such.
     QString docType, rootTag;
     bool hasVersion = false;
+    int depth = 0, maxDepth = 0;
     {
         QXmlStreamReader reader(bytes);
         reader.setNamespaceProcessing(false); // read names as written, like the DOM
@@ -91,24 +97,30 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
             reader.readNext();
             if (reader.tokenType() == QXmlStreamReader::DTD) {
                 docType = reader.dtdName().toString();
-            } else if (reader.isStartElement() && rootTag.isEmpty()) {
-                rootTag = reader.name().toString();
-                hasVersion = reader.attributes().hasAttribute(kVersion);
+            } else if (reader.isStartElement()) {
+                maxDepth = std::max(maxDepth, ++depth);
+                if (rootTag.isEmpty()) {
+                    rootTag = reader.name().toString();
+                    hasVersion = reader.attributes().hasAttribute(kVersion);
+                }
+            } else if (reader.isEndElement()) {
+                --depth;
             }
         }
-        if (reader.hasError()) {
-            QDomDocument document;
-            QString error;
-            int line = 0, column = 0;
-            if (!document.setContent(bytes, &error, &line, &column))
-                throw SolutionLoadError(absolute, error, line, column);
+        // The document model reports the reader's own message; parsing the
+        // file again through it would take minutes and gigabytes on a huge
+        // or deeply nested file.
+        if (reader.hasError())
             throw SolutionLoadError(absolute, reader.errorString(), int(reader.lineNumber()),
                                     int(reader.columnNumber()));
-        }
     }
     if (docType != documentTypeName() ||
         rootTag != ProjectElement::tagName(ProjectElement::Solution))
         throw SolutionLoadError(path, QStringLiteral(" not a solution file"));
+    // The document model that upgrades older files takes time in the square
+    // of the depth: refuse what the tree would refuse before building it.
+    if (!hasVersion && maxDepth > kMaxDepth + 1)
+        throw SolutionLoadError(path, QStringLiteral(" is nested too deeply"));
 
     const QString baseDirectory = QFileInfo(absolute).path();
     ProjectElement* solution = nullptr;
@@ -131,10 +143,6 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
     munge(solution);
     return solution;
 }
-
-// Deeper trees are not solutions anyone writes; refusing them keeps the
-// recursive walks of the tree within the stack.
-static const int kMaxDepth = 256;
 
 // Building a tree that imports nothing has no effect outside the tree, so such
 // a file can be checked and built in one pass: the tree is simply dropped when
