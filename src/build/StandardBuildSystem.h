@@ -88,7 +88,7 @@ public:
     const QString& projectDirectory() const { return m_projectDirectory; }
     void setProjectDirectory(const QString& directory) { m_projectDirectory = directory; }
     // Object file (absolute path) -> files it was built from.
-    QMap<QString, QStringList>& dependencyCache() { return m_dependencyCache; }
+    QHash<QString, QStringList>& dependencyCache() { return m_dependencyCache; }
 
     // --- catalogue: one member per class ------------------------------------------------
     PropertyClass* cEnforceAnsiChecking = nullptr;
@@ -163,7 +163,7 @@ private:
                             bool quiet);
 
     QString m_projectDirectory;
-    QMap<QString, QStringList> m_dependencyCache;
+    QHash<QString, QStringList> m_dependencyCache;
 };
 
 extern StandardBuildSystem* standardBuildSystem;
