@@ -3,6 +3,7 @@
 #include "driver/Branding.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <atomic>
@@ -49,6 +50,11 @@ void EnvironmentSettings::setValue(const QString& name, const QString& value) {
     QDir().mkpath(QFileInfo(m_settings->fileName()).absolutePath());
     m_settings->setValue(name, value);
     m_settings->sync();
+    // A full disk or a read-only directory leaves the file as it was; the
+    // value still holds for this run.
+    if (m_settings->status() == QSettings::AccessError)
+        qWarning("cannot write the settings file %s: the change holds for this run only",
+                 QFile::encodeName(m_settings->fileName()).constData());
     m_revision = ++revisionCounter;
     if (name == globalMacrosKey) m_macrosLoaded = false;
 }

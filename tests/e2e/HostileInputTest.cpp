@@ -89,8 +89,9 @@ protected:
         return r;
     }
 
-    QByteArray readAll(const QString& relative) const {
-        QFile f(box.file(relative));
+    // The whole of a file, named relative to the sandbox or absolute.
+    QByteArray readAll(const QString& name) const {
+        QFile f(QDir(box.path()).filePath(name));
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 
@@ -105,7 +106,7 @@ void expectBadXml(const e2e::Result& r, const std::string& what) {
     EXPECT_EQ(lineCount(r.err), 1) << what << ": " << r.err;
 }
 
-TEST_F(HostileInput, DamagedSolutionFilesAreLoadErrors) {
+TEST_F(HostileInput, DamagedAndHugeSolutionFiles) {
     const QByteArray good = QString::fromLatin1(librarySolution).arg("", "one.c").toUtf8();
     const struct {
         const char* name;
@@ -400,38 +401,53 @@ TEST_F(HostileInput, ReadOnlyOutputsAreKept) {
     EXPECT_EQ(QDir(box.file("Debug")).entryList(QDir::Files), before); // no temporary left
 }
 
-// A 64 KiB file system, filled up, for the intermediate directory.
+// A 64 KiB file system mounted over a directory, then filled up.
 class FullFileSystem {
 public:
-    explicit FullFileSystem(const QString& path) : m_path(path.toLocal8Bit()) {
+    explicit FullFileSystem(const QString& path) : m_path(path) {
         QDir().mkpath(path);
-        m_mounted = ::mount("tmpfs", m_path.constData(), "tmpfs", 0, "size=64k") == 0;
-        if (!m_mounted) return;
-        QFile fill(path + "/fill");
+        m_mounted =
+            ::mount("tmpfs", QFile::encodeName(path).constData(), "tmpfs", 0, "size=64k") == 0;
+    }
+    ~FullFileSystem() {
+        if (m_mounted) ::umount2(QFile::encodeName(m_path).constData(), MNT_DETACH);
+    }
+    bool mounted() const { return m_mounted; }
+    void fill() const {
+        QFile fill(m_path + "/fill");
         if (fill.open(QIODevice::WriteOnly))
             while (fill.write(QByteArray(4096, 'x')) > 0 && fill.flush()) {
             }
     }
-    ~FullFileSystem() {
-        if (m_mounted) ::umount2(m_path.constData(), MNT_DETACH);
-    }
-    bool mounted() const { return m_mounted; }
 
 private:
-    QByteArray m_path;
+    QString m_path;
     bool m_mounted = false;
 };
 
 TEST_F(HostileInput, FullDiskFailsTheCommand) {
     if (!isRoot()) GTEST_SKIP() << "mounting a small file system needs root";
-    FullFileSystem full(box.file("full"));
+    // The user's settings and the intermediate directory on one full disk.
+    FullFileSystem full(box.file("config"));
     if (!full.mounted()) GTEST_SKIP() << "cannot mount a tmpfs here";
     box.write("one.c", "int one(void) { return 1; }\n");
-    solution("build_intermediate_directory=\"" + box.file("full/obj") + "\"");
-    expectCompileFails(run({"-config", "Debug", "s.hzp"}),
-                       "hcc: error: cannot write " + box.file("full/obj/one.hzo").toStdString() +
-                           ": No space left on device");
-    EXPECT_EQ(QDir(box.file("full/obj")).entryList(QDir::Files), QStringList());
+    solution("build_intermediate_directory=\"" + box.file("config") + "/$(OBJECTS)\"");
+    run({"-D", "KEEP=1", "-config", "Debug", "-show", "s.hzp"});
+    const QByteArray settings = readAll(box.settingsFile());
+    ASSERT_FALSE(settings.isEmpty());
+    full.fill();
+
+    // -D is refused by the full disk but holds for this run.
+    const e2e::Result r = run({"-D", "OBJECTS=obj", "-config", "Debug", "s.hzp"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, building + "    Compiling \n");
+    EXPECT_EQ(r.err, "cannot write the settings file " + box.settingsFile().toStdString() +
+                         ": the change holds for this run only\n"
+                         "hcc: error: cannot write " +
+                         box.file("config/obj/one.hzo").toStdString() +
+                         ": No space left on device\n");
+    EXPECT_EQ(readAll(box.settingsFile()), settings);
+    EXPECT_EQ(QDir(box.file("config/obj")).entryList(QDir::Files), QStringList());
 }
 
 } // namespace
