@@ -369,12 +369,23 @@ private:
     bool m_works = true;
 };
 
-TEST_F(HostileInput, ReadOnlyOutputsAreKept) {
+TEST_F(HostileInput, ReadOnlyOutputs) {
     box.write("one.c", "int one(void) { return 1; }\n");
     box.setTime("one.c", 1000000000);
     solution("");
     box.setTime("s.hzp", 1000000000);
     ASSERT_EQ(run({"-config", "Debug", "s.hzp"}).err, "");
+
+    // A read-only output file is replaced like any other: the tools write a
+    // new file and rename it over the old one.
+    box.setTime("Debug/one.hzo", 900000000);
+    QFile::setPermissions(box.file("Debug/one.hzo"), QFileDevice::ReadOwner);
+    e2e::Result r = run({"-config", "Debug", "s.hzp"});
+    EXPECT_EQ(r.out, building + "    Compiling \n    Archiving lib.hza\n");
+    EXPECT_EQ(r.err, "");
+    EXPECT_GT(QFileInfo(box.file("Debug/one.hzo")).lastModified().toSecsSinceEpoch(), 900000000);
+
+    // A read-only directory keeps its outputs.
     const QByteArray object = readAll("Debug/one.hzo");
     const QByteArray library = readAll("Debug/lib.hza");
     ASSERT_FALSE(object.isEmpty());
@@ -387,7 +398,7 @@ TEST_F(HostileInput, ReadOnlyOutputsAreKept) {
                        "hcc: error: cannot write Debug/one.hzo: ");
 
     // Cleaning reports what it cannot remove, with -verbose only.
-    e2e::Result r = run({"-config", "Debug", "-clean", "s.hzp"});
+    r = run({"-config", "Debug", "-clean", "s.hzp"});
     EXPECT_EQ(r.out, "  Cleaning \"lib\" in configuration \"Debug\"\n");
     r = run({"-config", "Debug", "-clean", "-verbose", "s.hzp"});
     const std::string cannotRemove =
