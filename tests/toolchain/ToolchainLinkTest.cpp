@@ -83,31 +83,24 @@ TEST_F(LinkCommandTest, MemoryMapWithSectionsPlacesItself) {
     EXPECT_EQ(builder.lines.first(), "message: section a2 is larger than the segment A");
 }
 
-TEST_F(LinkCommandTest, MissingOrBrokenMapsAbandonTheLink) {
-    writeFile("placement.xml", placement);
-    writeFile("broken.xml", "<Root><MemorySegment></Other></Root>");
-    loadApp("", "placement.xml");
-    EXPECT_TRUE(link().isEmpty());
-    EXPECT_EQ(builder.lines, QStringList({"error: memory map file is required."}));
-
-    loadApp("broken.xml", "placement.xml");
-    EXPECT_TRUE(link().isEmpty());
-    ASSERT_EQ(builder.lines.size(), 1);
-    EXPECT_TRUE(builder.lines.first().startsWith("error: Cannot load memory map file: "));
-    EXPECT_TRUE(builder.lines.first().endsWith("broken.xml"));
-
+TEST_F(LinkCommandTest, BrokenPlacementAbandonsTheLink) {
+    // A missing or unreadable memory map is covered end to end.
     writeFile("map.xml", memoryMap);
+    writeFile("broken.xml", "<Root><MemorySegment></Other></Root>");
     loadApp("map.xml", "broken.xml");
     EXPECT_TRUE(link().isEmpty());
     ASSERT_EQ(builder.lines.size(), 1);
     EXPECT_TRUE(builder.lines.first().startsWith("error: Cannot load section placement file: "));
 }
 
-TEST_F(LinkCommandTest, NoMapsNoPlacement) {
+TEST_F(LinkCommandTest, NoMapsNoPlacementAndNoConversionByDefault) {
     loadApp("", "");
-    const QStringList line = link();
-    EXPECT_EQ(placementPart(line), QStringList());
+    EXPECT_EQ(placementPart(link()), QStringList());
     EXPECT_EQ(builder.lines, QStringList({"Linking app.hzx", "<end>"}));
+    EXPECT_EQ(commandsFor(project("app")).size(), 1);
+    // The executable format itself needs no conversion either.
+    loadApp("", "", R"(linker_output_format="hzx")");
+    EXPECT_EQ(commandsFor(project("app")).size(), 1);
 }
 
 TEST_F(LinkCommandTest, MapFileAndConversionInTheLinkGroup) {
@@ -127,11 +120,6 @@ TEST_F(LinkCommandTest, MapFileAndConversionInTheLinkGroup) {
     failing = QStringList({studio + "/bin/hld"});
     EXPECT_EQ(commandsFor(project("app")).size(), 1);
     EXPECT_EQ(builder.lines, QStringList({"Linking app.hzx", "<end>"}));
-}
-
-TEST_F(LinkCommandTest, ExecutableFormatNeedsNoConversion) {
-    loadApp("", "", R"(linker_output_format="hzx")");
-    EXPECT_EQ(commandsFor(project("app")).size(), 1);
 }
 
 TEST_F(LinkCommandTest, ArchiveListsInputsInOrder) {

@@ -1,7 +1,6 @@
 #include "ToolchainFixture.h"
 
 #include "base/EnvironmentSettings.h"
-#include "objfile/VornWriter.h"
 
 namespace {
 
@@ -14,17 +13,12 @@ QStringList saveNames(const PropertyClassList& list) {
 
 class CatalogueTest : public ToolchainFixture {};
 
-TEST_F(CatalogueTest, ToolchainAndProcessorClassesAreRegistered) {
+TEST_F(CatalogueTest, ToolchainClassesAreRegisteredAndFillTheOutputFormats) {
     EXPECT_EQ(builds->findPropertyClass("msp430_insn_set"), builds->msp430InsnSet);
-    EXPECT_EQ(builds->msp430InsnSet->enumerates(), QStringList({"MSP430", "MSP430X"}));
-    EXPECT_EQ(builds->findPropertyClass("msp430_debug_interface")->defaultValue(), "JTAG");
     EXPECT_EQ(builds->findPropertyClass("link_msp430_workaround_CPU_6_bug"),
               builds->linkMsp430WorkaroundCpu6Bug);
-    EXPECT_EQ(builds->linkerChecksumAlgorithm->enumerates(),
-              QStringList({"CRC16", "CRC32", "Sum", "Xor"}));
     EXPECT_EQ(builds->linkerOutputFormat->enumerates(),
               QStringList({"None", "hex", "lst", "srec", "bin", "tek", "txt"}));
-    EXPECT_EQ(builds->linkerOutputFormat->defaultValue(), "None");
     EXPECT_EQ(vornBuildSystem, builds.get());
 }
 
@@ -32,8 +26,6 @@ TEST_F(CatalogueTest, ApplicableListsOfTheToolchainLayers) {
     PropertyClassList linker;
     projects->appendLinkerProperties(&linker);
     ASSERT_EQ(linker.size(), 37);
-    EXPECT_EQ(linker.at(17), builds->linkerHeapSize);
-    EXPECT_EQ(linker.at(34), builds->buildUseHardwareMultiplier);
     EXPECT_EQ(saveNames(linker).mid(35),
               QStringList({"msp430_debug_interface", "link_msp430_workaround_CPU_6_bug"}));
     EXPECT_FALSE(linker.contains(builds->msp430InsnSet));
@@ -41,7 +33,6 @@ TEST_F(CatalogueTest, ApplicableListsOfTheToolchainLayers) {
     PropertyClassList c;
     projects->appendCCompilerProperties(&c);
     ASSERT_EQ(c.size(), 19);
-    EXPECT_EQ(saveNames(c).filter("default_").size(), 5);
     EXPECT_EQ(saveNames(c).mid(12, 5),
               QStringList({"default_code_section", "default_data_section", "default_zeroed_section",
                            "default_const_section", "default_vector_section"}));
@@ -123,24 +114,6 @@ TEST_F(CompileCommandTest, ProcessorOptionsByToolAndInstructionSet) {
     EXPECT_TRUE(commandFor(file("src/bare.c")).filter("SHEERLINE").isEmpty());
 }
 
-TEST_F(CompileCommandTest, TargetProcessorFromPropertyGroup) {
-    writeFile("groups.xml", R"(<!DOCTYPE Property_Groups_File>
-<propertyGroups>
-  <group name="Target" group="Target Options" short="Target Processor" long="" default="F449">
-    <groupEntry name="F449"/><groupEntry name="F2274"/>
-  </group>
-</propertyGroups>
-)");
-    propertyValueGroups->setGroupFile(path("groups.xml"));
-    EXPECT_EQ(commandFor(file("src/main.c")).mid(1, 2),
-              QStringList({"-D__SHEERLINE", "-D__TARGET_PROCESSOR=F449"}));
-    project("app")->getConfigurationElement("Common")->setAttribute("Target", "F2274");
-    EXPECT_EQ(commandFor(file("src/main.c")).mid(1, 2),
-              QStringList({"-D__SHEERLINE", "-D__TARGET_PROCESSOR=F2274"}));
-    EXPECT_TRUE(commandFor(file("src/bare.c")).filter("TARGET").isEmpty());
-    propertyValueGroups->setGroupFile("None");
-}
-
 TEST_F(CompileCommandTest, ToolChainRootFromUserSettings) {
     EnvironmentSettings settings(path("settings.ini"));
     settings.setToolChainRootDirectory("$(StudioDir)/../cross");
@@ -200,25 +173,6 @@ TEST_F(CompileCommandTest, LibraryVariantMacroOnlyOnProjects) {
     common->setAttribute("linker_scanf_character_group_matching_enabled", "Yes");
     EXPECT_EQ(builds->getPrintfVariant(app, "Debug"), "double_long_long");
     EXPECT_EQ(builds->getScanfVariant(app, "Debug"), "int_cc");
-}
-
-class ObjectDependencyTest : public ToolchainFixture {};
-
-TEST_F(ObjectDependencyTest, RecordedFilesOrNothing) {
-    VornWriter writer;
-    writer.writeAttribute("dependencies", "src/a.c;;inc/a.h");
-    writer.writeEndOfInfo();
-    QFile object(path("a.hzo"));
-    ASSERT_TRUE(object.open(QIODevice::WriteOnly));
-    object.write(writer.finish());
-    object.close();
-    EXPECT_EQ(builds->getObjectFileDependencies(dir.path(), "src/a.c", path("a.hzo")),
-              QStringList({"src/a.c", "inc/a.h"}));
-
-    writeFile("bad.hzo", QString(QChar(30)) + "garbage");
-    EXPECT_TRUE(builds->getObjectFileDependencies(dir.path(), "x.c", path("bad.hzo")).isEmpty());
-    EXPECT_TRUE(
-        builds->getObjectFileDependencies(dir.path(), "x.c", path("missing.hzo")).isEmpty());
 }
 
 } // namespace
