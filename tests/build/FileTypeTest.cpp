@@ -49,31 +49,24 @@ protected:
     }
 };
 
-TEST_F(FileTypeTest, ExtensionsDecide) {
+TEST_F(FileTypeTest, ExtensionsDocumentTypesAndOwnSettings) {
+    // XML files go by their document type. Only the file's own "Common" value
+    // counts: not its folder's (Linker Script), nor one for a single configuration.
     const QMap<QString, QString> expected{
-        {"main.C", "C"},          {"lower.c", "C"},           {"x.CPP", "C++"},
-        {"x.cxx", "C++"},         {"x.tar.c", "C"},           {"Makefile", ""},
-        {"dir.d/noext", ""},      {"boot.s43", "Assembly"},   {"boot.S", "Assembly"},
-        {"boot.asm", "Assembly"}, {"prog.bas", "Basic"},      {"prog.4", "Forth"},
-        {"lib.hza", "Library"},   {"obj.hzo", "Object file"}, {"app.hzx", "Executable"},
+        {"main.C", "C"},           {"lower.c", "C"},
+        {"x.CPP", "C++"},          {"x.cxx", "C++"},
+        {"x.tar.c", "C"},          {"Makefile", ""},
+        {"dir.d/noext", ""},       {"boot.s43", "Assembly"},
+        {"boot.S", "Assembly"},    {"boot.asm", "Assembly"},
+        {"prog.bas", "Basic"},     {"prog.4", "Forth"},
+        {"lib.hza", "Library"},    {"obj.hzo", "Object file"},
+        {"app.hzx", "Executable"}, {"place.xml", "Section Placement"},
+        {"other.xml", ""},         {"broken.xml", ""},
+        {"missing.xml", ""},       {"link.c", "Linker Script"},
+        {"debug.c", "C"},
     };
     for (auto it = expected.begin(); it != expected.end(); ++it)
         EXPECT_EQ(type(it.key()), it.value()) << qPrintable(it.key());
-}
-
-TEST_F(FileTypeTest, XmlFilesByDocumentType) {
-    EXPECT_EQ(type("place.xml"), "Section Placement");
-    EXPECT_EQ(type("other.xml"), "");
-    EXPECT_EQ(type("broken.xml"), "");
-    EXPECT_EQ(type("missing.xml"), "");
-}
-
-TEST_F(FileTypeTest, OnlyTheElementsOwnCommonSettingCounts) {
-    // The folder's file_type does not reach its files; the file's own does.
-    EXPECT_EQ(type("link.c"), "Linker Script");
-    EXPECT_EQ(type("lower.c"), "C");
-    // A value stored for one configuration only is not the file's type.
-    EXPECT_EQ(type("debug.c"), "C");
 }
 
 TEST_F(FileTypeTest, DerivedTypeIsKeptButAnExplicitTypeStillWins) {
