@@ -96,16 +96,11 @@ TEST(MemoryMap, AttributeQueries) {
     EXPECT_FALSE(constant->load());
     EXPECT_TRUE(constant->hasLoad());
     EXPECT_EQ(code->alignment(), 16u);
-    EXPECT_EQ(code->alignmentAsString(), "0x10");
-    EXPECT_EQ(code->inputSections(), "*(.text)");
-    EXPECT_FALSE(code->hasRunIn());
-    EXPECT_EQ(constant->runIn(), "RAM");
     EXPECT_TRUE(constant->hasAddressSymbol()); // present, though empty
     EXPECT_FALSE(code->hasAddressSymbol());
     EXPECT_TRUE(map.getSegment("FLASH")->isReadOnly());
     EXPECT_FALSE(map.getSegment("RAM")->isReadOnly());
     EXPECT_EQ(map.getRoot()->elementType(), MemoryMapElement::Root);
-    EXPECT_EQ(map.getRoot()->elementTypeAsString(), "Root");
     EXPECT_EQ(MemoryMapElement::elementTypeFromString("Import"), MemoryMapElement::NoType);
 }
 
