@@ -23,10 +23,6 @@ TEST(PropertyClass, BooleanDefaultsAndLabels) {
 
     PropertyClass ranged("r", PropertyClass::IntegerRange, 1, 9, "G", "S", "L", 4);
     EXPECT_EQ(ranged.defaultValue(), "4");
-    EXPECT_EQ(ranged.minimum(), 1);
-    EXPECT_EQ(ranged.maximum(), 9);
-    EXPECT_TRUE(ranged.perConfiguration());
-    EXPECT_FALSE(ranged.readOnly());
 
     PropertyClass colour("c", "G", "S", "L", PropertyColour(255, 0, 16));
     EXPECT_EQ(colour.type(), PropertyClass::Colour);
