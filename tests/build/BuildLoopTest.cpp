@@ -313,19 +313,6 @@ TEST_F(SolutionTest, BatchBuildsEachListedConfiguration) {
                                           "Building \"app\" in configuration \"Release\""}));
 }
 
-TEST_F(SolutionTest, DependencyCycleFails) {
-    load(R"(
-  <project Name="a">
-    <configuration Name="Common" project_type="Object file" project_dependencies="b"/>
-  </project>
-  <project Name="b">
-    <configuration Name="Common" project_type="Object file" project_dependencies="a"/>
-  </project>)");
-    EXPECT_EQ(build(solution, Quiet), 2);
-    EXPECT_TRUE(builder.lines.contains("Dependency cycle: a -> b -> a"));
-    EXPECT_TRUE(builder.titles.isEmpty());
-}
-
 // Staging, externally built executables and the rest of combining are run end to end.
 TEST_F(BuildFixture, CombiningFollowsItsIncludedInputsOnly) {
     load(R"(
