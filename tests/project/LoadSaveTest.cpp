@@ -341,29 +341,6 @@ TEST_F(SolutionTest, MungeSeesEveryTreeJustLoaded) {
     EXPECT_EQ(munging.munged, QStringList({"lib:1", "top:2"}));
 }
 
-TEST_F(SolutionTest, HostileFilesFailCleanly) {
-    QString deep = "<solution Name=\"d\" version=\"1\">";
-    for (int i = 0; i < 400; ++i)
-        deep += "<folder Name=\"f\">";
-    for (int i = 0; i < 400; ++i)
-        deep += "</folder>";
-    deep += "</solution>";
-    SolutionLoadError e = loadError(ps, write("deep.hzp", deep));
-    EXPECT_EQ(e.message, " is nested too deeply");
-    QString oldDeep = deep;
-    oldDeep.replace(" version=\"1\"", "");
-    EXPECT_EQ(loadError(ps, write("olddeep.hzp", oldDeep)).message, " is nested too deeply");
-
-    EXPECT_TRUE(loadError(ps, write("empty.hzp", "")).hasPosition);
-    QString binary = path("binary.hzp");
-    QFile f(binary);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QByteArray("\x00\xff\x13<solution", 12));
-    f.close();
-    EXPECT_TRUE(loadError(ps, binary).hasPosition);
-    EXPECT_FALSE(ps.haveSolution());
-}
-
 } // namespace
 
 namespace {
