@@ -233,31 +233,14 @@ TEST_F(CompilerTest, AcceptsTheBuildsFullCommandLine) {
     write("studio/include/io.h", "\n");
     QDir().mkpath(path("Debug"));
     const QString system = path("studio/include");
-    Result r = compile({"-DNDEBUG",
-                        "-UNDEBUG",
-                        "-Dspaced=a b",
-                        "-V",
-                        "-D__SHEERLINE",
-                        "-D__TARGET_PROCESSOR=MSP430F449",
-                        "-g",
-                        "-we",
-                        "-w",
-                        "-O-9",
-                        "-Orl",
-                        "-Rc,MYCODE",
-                        "-Rd,MYDATA",
-                        "-I.",
-                        "-J" + system,
-                        "-ansi",
-                        "-msd",
-                        "-mmpy",
-                        "src/main.c",
-                        "-o",
-                        "Debug/main.hzo",
-                        "-mcpux",
-                        "-D__SHEERLINE_MSP430",
-                        "-MF",
-                        "Debug/main.d"});
+    Result r = compile(QString("-DNDEBUG -UNDEBUG").split(' ') + QStringList{"-Dspaced=a b"} +
+                       QString("-V -D__SHEERLINE -D__TARGET_PROCESSOR=MSP430F449 -g -we -w -O-9 "
+                               "-Orl -Rc,MYCODE -Rd,MYDATA -I.")
+                           .split(' ') +
+                       QStringList{"-J" + system} +
+                       QString("-ansi -msd -mmpy src/main.c -o Debug/main.hzo -mcpux "
+                               "-D__SHEERLINE_MSP430 -MF Debug/main.d")
+                           .split(' '));
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_EQ(dependencies("Debug/main.hzo"),
               QStringList({"src/main.c", "board.h", system + "/io.h"}));
