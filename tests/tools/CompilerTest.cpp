@@ -64,14 +64,6 @@ TEST_F(CompilerTest, NestedIncludesAreFollowedOnceEachBesideTheIncludingFile) {
                            "sys/lib/inner.h", "sys/lib/c.h"}));
 }
 
-TEST_F(CompilerTest, AbsoluteDirectoriesAreRecordedAbsolute) {
-    write("main.c", "#include <dev.h>\n");
-    write("studio/include/dev.h", "\n");
-    Result r = compile({"-J" + path("studio/include"), "main.c", "-o", "main.hzo"});
-    ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    EXPECT_EQ(dependencies("main.hzo"), QStringList({"main.c", path("studio/include/dev.h")}));
-}
-
 TEST_F(CompilerTest, DirectivesSurviveLineEndingsContinuationsAndMacroNames) {
     write("main.c", "#define CONFIG \"cfg.h\"\r\n"
                     "#if defined(A) && \\\r\n    defined(B)\r\n#include CONFIG\r\n#endif\r\n"
