@@ -363,12 +363,13 @@ bool BuildSystem::justBuilt(ProjectElement* element, const QString& configuratio
 // Macros
 
 void BuildSystem::checkMacroCaches() {
-    const MacroMap global = macroSystem.globalMacros(true);
-    if (m_macroCacheRevision != ProjectElement::treeRevision() || global != m_macroCacheBase) {
+    const quint64 macros = macroSystem.revision();
+    if (m_macroCacheRevision != ProjectElement::treeRevision() || macros != m_macroCacheMacros) {
         m_macroCache.clear();
         m_commonMacroCache.clear();
+        m_outputCache.clear();
         m_macroCacheRevision = ProjectElement::treeRevision();
-        m_macroCacheBase = global;
+        m_macroCacheMacros = macros;
     }
 }
 
@@ -407,21 +408,32 @@ MacroMap BuildSystem::cachedMacros(ProjectElement* element, const QString& confi
 }
 
 QString BuildSystem::replaceMacros(ProjectElement* element, const QString& configuration,
-                                   const QString& text) {
+                                   const QString& text, bool* dynamic) {
     if (text.isEmpty()) return text;
     const LayeredMacroMap& layered = layeredMacros(element, configuration);
-    return macroSystem.replaceMacros(layered.over, layered.base, text);
+    return macroSystem.replaceMacros(layered.over, layered.base, text, dynamic);
 }
 
 QString BuildSystem::settingForExpanded(ProjectElement* element, PropertyClass* propertyClass,
-                                        const QString& configuration) {
+                                        const QString& configuration, bool* dynamic) {
     return replaceMacros(element, configuration,
-                         projectSystem->settingFor(element, propertyClass, configuration));
+                         projectSystem->settingFor(element, propertyClass, configuration), dynamic);
+}
+
+const QString* BuildSystem::cachedOutput(const OutputKey& key) {
+    checkMacroCaches();
+    auto it = m_outputCache.constFind(key);
+    return it == m_outputCache.constEnd() ? nullptr : &it.value();
+}
+
+void BuildSystem::cacheOutput(const OutputKey& key, const QString& name) {
+    m_outputCache.insert(key, name);
 }
 
 void BuildSystem::clearCaches() {
     m_macroCache.clear();
     m_commonMacroCache.clear();
+    m_outputCache.clear();
     m_macroCacheRevision = ~quint64(0);
     m_statCache.clear();
 }

@@ -96,10 +96,11 @@ public:
     // until clearCaches(): the tree does not change during a build. Date and Time
     // are produced at expansion time, so a cached map stays correct.
     MacroMap cachedMacros(ProjectElement* element, const QString& configuration);
+    // dynamic, when given, is set if the text used Date or Time.
     QString replaceMacros(ProjectElement* element, const QString& configuration,
-                          const QString& text);
+                          const QString& text, bool* dynamic = nullptr);
     QString settingForExpanded(ProjectElement* element, PropertyClass* propertyClass,
-                               const QString& configuration);
+                               const QString& configuration, bool* dynamic = nullptr);
     // Forget cached macro maps and file times (call after editing the tree).
     void clearCaches();
 
@@ -159,6 +160,25 @@ public:
     PropertyClass* combineSetReadonly = nullptr;
 
 protected:
+    // Output names are asked for again and again (a library lists every
+    // object its files were just checked against). They are kept with the
+    // macro maps they came from, except names that used Date or Time.
+    struct OutputKey {
+        ProjectElement* element;
+        int action;
+        bool absolute;
+        QString configuration;
+        bool operator==(const OutputKey& o) const {
+            return element == o.element && action == o.action && absolute == o.absolute &&
+                   configuration == o.configuration;
+        }
+        friend size_t qHash(const OutputKey& k, size_t seed = 0) {
+            return qHashMulti(seed, k.element, k.action, k.absolute, k.configuration);
+        }
+    };
+    const QString* cachedOutput(const OutputKey& key);
+    void cacheOutput(const OutputKey& key, const QString& name);
+
     // Failed or stop requested: no further command, file or project is started.
     bool stopping() const { return m_failed || m_stopRequested; }
 
@@ -208,7 +228,8 @@ private:
     };
     QHash<CommonMacrosKey, MacroMap> m_commonMacroCache;
     quint64 m_macroCacheRevision = ~quint64(0);
-    MacroMap m_macroCacheBase; // global and system macros the cache was built on
+    quint64 m_macroCacheMacros = ~quint64(0); // macroSystem.revision() the caches were built on
+    QHash<OutputKey, QString> m_outputCache;
 
     void openDependencyLog(ProjectElement* element);
     void saveDependencyLog();

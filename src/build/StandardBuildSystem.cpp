@@ -332,6 +332,9 @@ StandardBuildSystem::BuildAction StandardBuildSystem::buildAction(ProjectElement
 
 QString StandardBuildSystem::output(BuildAction action, ProjectElement* element,
                                     const QString& configuration, bool absolute) {
+    const OutputKey key{element, int(action), absolute, configuration};
+    if (const QString* known = cachedOutput(key)) return *known;
+    bool dynamic = false;
     QString name;
     switch (int(action)) {
     case 2:
@@ -340,32 +343,33 @@ QString StandardBuildSystem::output(BuildAction action, ProjectElement* element,
     case 5:
     case 6:
     case 7:
-        name = settingForExpanded(element, buildObjectFileName, configuration);
+        name = settingForExpanded(element, buildObjectFileName, configuration, &dynamic);
         break;
     case Prebuilt:
         if (element->isProject())
-            name = settingForExpanded(element, externalBuildFileName, configuration);
+            name = settingForExpanded(element, externalBuildFileName, configuration, &dynamic);
         else
             name = element->getRelativePath();
         break;
     case Link:
-        name = settingForExpanded(element, buildOutputFileNameExecutable, configuration);
+        name = settingForExpanded(element, buildOutputFileNameExecutable, configuration, &dynamic);
         break;
     case Archive:
-        name = settingForExpanded(element, buildOutputFileNameLibrary, configuration);
+        name = settingForExpanded(element, buildOutputFileNameLibrary, configuration, &dynamic);
         break;
     case Stage:
         if (!element->isProject())
-            name = settingForExpanded(element, stageOutputFilepath, configuration);
+            name = settingForExpanded(element, stageOutputFilepath, configuration, &dynamic);
         break;
     case Combine:
         if (element->isProject())
-            name = settingForExpanded(element, combineOutputFilepath, configuration);
+            name = settingForExpanded(element, combineOutputFilepath, configuration, &dynamic);
         break;
     default:
         break;
     }
     if (absolute && !name.isEmpty()) name = absoluteIn(projectDirectoryOf(element), name);
+    if (!dynamic) cacheOutput(key, name);
     return name;
 }
 

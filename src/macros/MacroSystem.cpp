@@ -30,19 +30,31 @@ QString MacroSystem::systemMacro(const QString& name) const {
 
 void MacroSystem::setSystemMacro(const QString& name, const QString& value) {
     m_system.insert(name, value);
+    ++m_revision;
 }
 
-MacroMap MacroSystem::globalMacros(bool includeSystem) const {
+void MacroSystem::refreshGlobalCache() const {
     // The store is read once per revision: expansion maps are built on every
     // hot path, and the store changes only through explicit writes.
     const quint64 revision = environment ? environment->revision() : 0;
-    if (revision != m_cacheRevision) {
+    if (revision != m_cacheRevision || environment != m_cacheStore) {
         m_globalCache =
             environment
                 ? macrosFromStringList(stringListFromString(environment->globalMacrosText()))
                 : MacroMap();
         m_cacheRevision = revision;
+        m_cacheStore = environment;
+        ++m_revision;
     }
+}
+
+quint64 MacroSystem::revision() const {
+    refreshGlobalCache();
+    return m_revision;
+}
+
+MacroMap MacroSystem::globalMacros(bool includeSystem) const {
+    refreshGlobalCache();
     if (!includeSystem) return m_globalCache;
     return overwriteMacros(m_system, m_globalCache);
 }
@@ -95,7 +107,8 @@ void matchParentheses(const QString& text, std::vector<int>& closing, std::vecto
 }
 
 // One scan of the text; sets again when some reference held a "$".
-QString expandOnce(const LayeredMacros& macros, const QString& text, bool& again) {
+QString expandOnce(const LayeredMacros& macros, const QString& text, bool& again,
+                   bool* dynamicUsed) {
     QString result;
     result.reserve(text.size());
     const int n = text.size();
@@ -146,9 +159,10 @@ QString expandOnce(const LayeredMacros& macros, const QString& text, bool& again
             QString::fromRawData(text.constData() + innerStart, colon < 0 ? inner.size() : colon);
         if (const QString* value = macros.find(name)) {
             QString dynamic;
-            if (MacroSystem::dynamicMacro(name, dynamic))
+            if (MacroSystem::dynamicMacro(name, dynamic)) {
                 result += dynamic;
-            else
+                if (dynamicUsed) *dynamicUsed = true;
+            } else
                 result += *value;
         } else if (colon >= 0) {
             result += inner.mid(colon + 1);
@@ -167,8 +181,8 @@ QString MacroSystem::replaceMacros(const MacroMap& macros, const QString& text) 
     return replaceMacros(none, macros, text);
 }
 
-QString MacroSystem::replaceMacros(const MacroMap& over, const MacroMap& base,
-                                   const QString& text) const {
+QString MacroSystem::replaceMacros(const MacroMap& over, const MacroMap& base, const QString& text,
+                                   bool* dynamic) const {
     if (text.isEmpty()) return QString();
     // Most texts hold no reference at all.
     if (!text.contains(QLatin1String("$("))) return text;
@@ -176,7 +190,7 @@ QString MacroSystem::replaceMacros(const MacroMap& over, const MacroMap& base,
     QString current = text;
     for (int pass = 0; pass < maxPasses; ++pass) {
         bool again = false;
-        QString next = expandOnce(macros, current, again);
+        QString next = expandOnce(macros, current, again, dynamic);
         if (!again || next == current || next.size() > maxLength) return next;
         current = next;
     }

@@ -20,6 +20,9 @@ public:
 
     // The user's global macros, over the system macros when includeSystem is set.
     MacroMap globalMacros(bool includeSystem) const;
+    // Changes whenever globalMacros(true) may give another map, so callers can
+    // keep what they built from it until then.
+    quint64 revision() const;
     // Value among the global and system macros; empty when absent.
     QString globalMacro(const QString& name) const;
     // Adds or replaces the macro in the persistent store; an empty value removes it.
@@ -28,7 +31,9 @@ public:
     QString replaceMacros(const MacroMap& macros, const QString& text) const;
     // The same as expanding with base overwritten by over, without building
     // that map: the hot path expands file settings over a shared project map.
-    QString replaceMacros(const MacroMap& over, const MacroMap& base, const QString& text) const;
+    // dynamic, when given, is set if the result used Date or Time.
+    QString replaceMacros(const MacroMap& over, const MacroMap& base, const QString& text,
+                          bool* dynamic = nullptr) const;
     // A copy of base with every entry of over set (over wins).
     MacroMap overwriteMacros(const MacroMap& base, const MacroMap& over) const;
     // "name=value" items in name order (names trimmed).
@@ -49,9 +54,11 @@ private:
     MacroMap m_system;
     // Global macros parsed from the store, keyed by the store's revision so a
     // write (here or elsewhere) is seen on the next read.
+    void refreshGlobalCache() const;
     mutable MacroMap m_globalCache;
     mutable const void* m_cacheStore = nullptr;
     mutable quint64 m_cacheRevision = ~quint64(0);
+    mutable quint64 m_revision = 0;
 };
 
 extern MacroSystem macroSystem;

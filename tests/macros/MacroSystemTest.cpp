@@ -68,6 +68,24 @@ TEST(MacroExpansion, DateAndTimeAreComputedWhenExpanded) {
     EXPECT_EQ(expand(MacroMap(), "$(Date:none)"), "none");
     QString value;
     EXPECT_FALSE(MacroSystem::dynamicMacro("Other", value));
+
+    // Callers that keep results are told when one depended on the clock,
+    // in the layered form too.
+    const MacroMap base{{"Date", ""}, {"Time", ""}, {"A", "x"}, {"T", "$(Time)"}};
+    const struct {
+        MacroMap over;
+        const char* text;
+        bool dynamic;
+    } cases[] = {{{}, "$(A)/$(B:y)", false},
+                 {{}, "$(A)$(Time)", true},
+                 {{{"Date", "mine"}}, "$(Date)", true},
+                 {{{"Time", "$(A)"}}, "$(Time)", true},
+                 {{}, "$(T)", false}}; // one pass: $(Time) is left as text
+    for (const auto& c : cases) {
+        bool dynamic = false;
+        macroSystem.replaceMacros(c.over, base, c.text, &dynamic);
+        EXPECT_EQ(dynamic, c.dynamic) << c.text;
+    }
 }
 
 TEST(MacroLists, StoredTextRoundTrip) {
@@ -137,6 +155,31 @@ TEST_F(GlobalMacros, GlobalsOverrideSystemButNotDynamicValues) {
     EXPECT_EQ(macroSystem.systemMacro("Platform"), "msp430");
     EXPECT_TRUE(macroSystem.systemMacro("Nothing").isNull());
     EXPECT_NE(macroSystem.replaceMacros(m, "$(Date)"), "never");
+}
+
+TEST_F(GlobalMacros, RevisionMovesWheneverTheMapMayChange) {
+    // Build caches keep maps until the revision moves: it must move on every
+    // change of system macros, of the store, or of the store in use.
+    quint64 seen = macroSystem.revision();
+    auto moved = [&] {
+        const quint64 now = macroSystem.revision();
+        const bool result = now != seen;
+        seen = now;
+        return result;
+    };
+    EXPECT_FALSE(moved());
+    macroSystem.setSystemMacro("StudioDir", "/a");
+    EXPECT_TRUE(moved());
+    macroSystem.setGlobalMacro("G", "1");
+    EXPECT_TRUE(moved());
+    EXPECT_EQ(macroSystem.globalMacro("G"), "1");
+    EXPECT_FALSE(moved());
+    EnvironmentSettings other(dir.filePath("store/other.ini"));
+    environment = &other;
+    EXPECT_TRUE(moved());
+    EXPECT_EQ(macroSystem.globalMacro("G"), "");
+    environment = store.get();
+    EXPECT_TRUE(moved());
 }
 
 TEST_F(GlobalMacros, ToolChainRootDefaultsToStudioDir) {
