@@ -12,11 +12,7 @@ namespace {
 const qint64 past = 1000000000;
 
 int compiles(const std::string& out) {
-    int n = 0;
-    for (size_t at = out.find("/bin/hcc "); at != std::string::npos;
-         at = out.find("/bin/hcc ", at + 1))
-        ++n;
-    return n;
+    return e2e::runsOf(out, "hcc");
 }
 
 class DependencyLog : public ::testing::Test {
@@ -46,7 +42,8 @@ protected:
     }
     // Makes a file newer than a.c's object without waiting for the clock.
     void newerThanObjectA(const QString& name) {
-        for (const char* input : {"a.c", "h1.h", "h2.h"}) box.setTime(input, past);
+        for (const char* input : {"a.c", "h1.h", "h2.h"})
+            box.setTime(input, past);
         box.setTime("Debug/a.hzo", past + 50);
         box.setTime(name, past + 100);
     }

@@ -91,4 +91,12 @@ Result Sandbox::run(const QStringList& arguments, const QString& directory, int 
     return r;
 }
 
+int runsOf(const std::string& out, const std::string& tool) {
+    int n = 0;
+    const std::string what = "/bin/" + tool + " ";
+    for (size_t at = out.find(what); at != std::string::npos; at = out.find(what, at + 1))
+        ++n;
+    return n;
+}
+
 } // namespace e2e

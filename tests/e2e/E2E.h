@@ -58,4 +58,7 @@ private:
 // The studio tree of the build under test.
 QString builtStudioDir();
 
+// How many times the studio's tool was run, in the output of a run with -echo.
+int runsOf(const std::string& out, const std::string& tool);
+
 } // namespace e2e

@@ -8,15 +8,9 @@
 
 namespace {
 
-const qint64 past = 1000000000;
+using e2e::runsOf;
 
-int runsOf(const std::string& out, const std::string& tool) {
-    int n = 0;
-    const std::string what = "/bin/" + tool + " ";
-    for (size_t at = out.find(what); at != std::string::npos; at = out.find(what, at + 1))
-        ++n;
-    return n;
-}
+const qint64 past = 1000000000;
 
 class Relink : public ::testing::Test {
 protected:
