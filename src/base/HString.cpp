@@ -64,7 +64,8 @@ HString* HString::intern(const char* text, size_t length, Modifier modifier) {
             else if ((modifier & 0xF0) == ToBackslash && c == '/')
                 c = '\\';
         }
-        text = copy.data();
+        // An empty vector has no data pointer; memcpy and memcmp need one.
+        text = copy.empty() ? "" : copy.data();
     }
 
     uint32_t h = 0;
