@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
 
-.PHONY: all setup configure build test demo install clean format
+.PHONY: all setup configure build test demo install clean format fuzz test-asan
 
 all: build
 
@@ -33,3 +33,27 @@ format:
 
 clean:
 	rm -rf $(BUILD)
+
+# Whole suite under AddressSanitizer and UBSan, in its own build directory;
+# any sanitizer report fails the test that triggered it.
+ASAN_BUILD ?= build-asan
+SANITIZER_ENV = \
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:exitcode=86:strict_string_checks=1:detect_stack_use_after_return=1:check_initialization_order=1 \
+	UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1:exitcode=86 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/fuzz/lsan.supp:print_suppressions=0
+
+test-asan: setup
+	cmake -S . -B $(ASAN_BUILD) -G Ninja -DSLIPWAY_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets (clang), each run for FUZZ_SECONDS from a scratch copy of
+# its committed corpus; a crash, leak, hang or out-of-memory fails the run.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+
+fuzz:
+	@sh scripts/setup fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G Ninja -DSLIPWAY_FUZZ=ON -DBUILD_TESTING=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzzers
+	@sh fuzz/run $(FUZZ_BUILD) $(FUZZ_SECONDS)
