@@ -93,8 +93,13 @@ void ArgParse::parse(int count, char** words) {
 }
 
 void ArgParse::parseArgsFromIndirectFile(const char* path) {
-    if (m_indirectDepth == maxIndirectDepth) {
+    // Once the limit is reported, the files still open go on with their other
+    // words and lines but open no more files: with two "@" words per file the
+    // reads would otherwise multiply at every level.
+    if (m_indirectExhausted) return;
+    if (m_indirectDepth == maxIndirectDepth || m_indirectFilesRead == maxIndirectFiles) {
         error("too many indirect files");
+        m_indirectExhausted = m_indirectDepth > 0;
         return;
     }
     // A directory opens for reading but yields nothing: refuse it like a missing file.
@@ -107,6 +112,7 @@ void ArgParse::parseArgsFromIndirectFile(const char* path) {
         return;
     }
     ++m_indirectDepth;
+    ++m_indirectFilesRead;
     char buffer[lineBufferSize];
     char* words[maxWordsPerLine];
     int lineNumber = 0;
@@ -117,7 +123,10 @@ void ArgParse::parseArgsFromIndirectFile(const char* path) {
         if (count > 0) parse(count, words);
     }
     std::fclose(file);
-    --m_indirectDepth;
+    if (--m_indirectDepth == 0) {
+        m_indirectFilesRead = 0;
+        m_indirectExhausted = false;
+    }
 }
 
 int ArgParse::argifyLine(const char* fileName, int lineNumber, char* text, char** words) {

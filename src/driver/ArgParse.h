@@ -32,6 +32,8 @@ public:
 
     // Indirect files nest at most this deep.
     static const int maxIndirectDepth = 100;
+    // Files read for one "@" word of the command line, nested ones included.
+    static const int maxIndirectFiles = 1000;
     // A line of an indirect file is read in pieces of at most this many bytes.
     static const int lineBufferSize = 1024;
     // Words per line of an indirect file; a line with more is refused.
@@ -60,5 +62,7 @@ protected:
 private:
     std::map<const char*, Option, Cstring_greater> m_options;
     int m_indirectDepth = 0;
+    int m_indirectFilesRead = 0;
+    bool m_indirectExhausted = false;
     HReporter* m_report;
 };

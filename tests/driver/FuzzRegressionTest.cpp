@@ -1,0 +1,70 @@
+// Inputs found by the fuzz targets in fuzz/.
+
+#include "base/HReporter.h"
+#include "driver/ArgParse.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace {
+
+class Plain : public ArgParse {
+public:
+    explicit Plain(HReporter* r) : ArgParse(r) {}
+    void onArgument(const char*) override { ++arguments; }
+    int arguments = 0;
+};
+
+void write(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+}
+
+} // namespace
+
+// Files that name themselves, or the next file, more than once: every "@"
+// word used to start a full descent again, so the reads multiplied at each
+// level (2^100 for a file naming itself twice). Now the limit is reported once
+// and the files still open finish their other words. Run in a child with an
+// alarm so that a regression fails instead of hanging.
+TEST(DriverFuzzRegression, IndirectFilesNamedSeveralTimes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_EQ(chdir(QFile::encodeName(dir.path()).constData()), 0);
+    write("self", "@self x @self\n@self\n");
+    // A chain of distinct files, each naming the next twice: 2^13 reads
+    // without ever nesting 100 deep.
+    for (int i = 0; i < 13; ++i)
+        write(QString("f%1").arg(i), QString("@f%1 @f%1\n").arg(i + 1).toLatin1());
+    write("f13", "y\n");
+
+    struct Case {
+        const char* file;
+        int least, most; // plain words seen
+    } cases[] = {
+        {"self", ArgParse::maxIndirectDepth, ArgParse::maxIndirectDepth}, // one "x" per open file
+        {"f0", 1, (1 << 13) - 1},                                         // stopped early
+    };
+    for (const Case& c : cases) {
+        EXPECT_EXIT(
+            {
+                alarm(10);
+                FILE* sink = std::fopen("/dev/null", "w");
+                HReporter report("prog", sink);
+                Plain p(&report);
+                p.parseArgsFromIndirectFile(c.file);
+                const bool ok = report.errorCount() == 1 && p.arguments >= c.least &&
+                                p.arguments <= c.most && p.indirectDepth() == 0;
+                std::fprintf(stderr, "errors %d arguments %d\n", report.errorCount(), p.arguments);
+                std::_Exit(ok ? 0 : 1);
+            },
+            ::testing::ExitedWithCode(0), "")
+            << c.file;
+    }
+    EXPECT_EQ(chdir("/"), 0);
+}
