@@ -20,6 +20,7 @@ const char* const openWarning = "XmlPP::processConditionals(): couldn't open inc
 const char* const depthWarning = "XmlPP::processConditionals(): elements nested too deeply";
 const char* const includeDepthWarning =
     "XmlPP::processConditionals(): includes nested too deeply at ";
+const char* const includeCountWarning = "XmlPP::processConditionals(): too many includes at ";
 
 QMap<QString, QString> macrosFromText(const QString& text) {
     if (text.isEmpty()) return {};
@@ -283,6 +284,11 @@ QDomNode XmlPP::processInclude(QDomElement e, const QString& currentFile, const 
         warn(includeDepthWarning + path);
         return next;
     }
+    if (m_includes >= maxIncludes) {
+        if (m_includes++ == maxIncludes) warn(includeCountWarning + path); // once
+        return next;
+    }
+    ++m_includes;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         warn(openWarning + path);

@@ -62,6 +62,7 @@ private:
     Definitions m_definitions;
     int m_depth = 0;
     int m_includeDepth = 0;
+    int m_includes = 0;
 };
 
 // Shared by both preprocessor forms.
@@ -76,8 +77,12 @@ extern const char* const filenameWarning;
 extern const char* const openWarning;
 extern const char* const depthWarning;
 extern const char* const includeDepthWarning;
+extern const char* const includeCountWarning;
 // Bounds on element nesting and include chains, so that hostile input (deep
 // trees, a file including itself) cannot exhaust the stack or run forever.
 const int maxNesting = 4096;
 const int maxIncludeDepth = 16;
+// Includes per document: a file that includes itself twice would otherwise be
+// read 2^16 times before the depth bound stops it.
+const int maxIncludes = 1000;
 } // namespace XmlPPText

@@ -196,6 +196,11 @@ XMLNode* XMLPP2::processInclude(XMLElement* parent, XMLNode* prev, XMLElement* e
         warning(includeDepthWarning + path);
         return e;
     }
+    if (m_includes >= maxIncludes) {
+        if (m_includes++ == maxIncludes) warning(includeCountWarning + path); // once
+        return e;
+    }
+    ++m_includes;
     IncludedDocument included(*this);
     const bool loaded = included.load(path);
     XMLElement* root = included.takeRoot();

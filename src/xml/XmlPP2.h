@@ -45,4 +45,5 @@ private:
     Definitions m_definitions;
     int m_depth = 0;
     int m_includeDepth = 0;
+    int m_includes = 0;
 };
