@@ -611,8 +611,20 @@ bool StandardBuildSystem::compile(ProjectElement* element, const QString& config
         createCommandFor(element, configuration, action, outputName, resolved, {source}, builder,
                          quiet, clean);
         invalidateFileTimes();
+        rememberDependencies(source, resolved);
     }
     return true;
+}
+
+void StandardBuildSystem::rememberDependencies(const QString& source, const QString& objectPath) {
+    // Read the fresh object once now, so that the next build, typically one
+    // with nothing to do, finds it in the log instead of opening it.
+    DependencyLog* log = dependencyLog();
+    if (!log || stopping()) return;
+    const FileStat stamp = statFile(objectPath);
+    if (stamp.exists)
+        log->record(objectPath, stamp,
+                    getObjectFileDependencies(m_projectDirectory, source, objectPath));
 }
 
 QStringList StandardBuildSystem::objectDependencies(const QString& source,

@@ -40,6 +40,8 @@ public:
     // getObjectFileDependencies, answered from the dependency log while the
     // object is unchanged since it was last read.
     QStringList objectDependencies(const QString& source, const QString& objectPath);
+    // Records the dependencies of an object a command has just made.
+    void rememberDependencies(const QString& source, const QString& objectPath);
     // Adds or refreshes (file non-empty) or removes (file empty) one member of a
     // compressed package. Without force an up-to-date member is left alone.
     virtual void addToRemoveFromArchive(const QString& archivePath, const QString& memberName,
