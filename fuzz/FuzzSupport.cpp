@@ -1,14 +1,11 @@
 #include "FuzzSupport.h"
 
 #include "base/EnvironmentSettings.h"
-#include "build/StandardBuildSystem.h"
-#include "macros/MacroSystem.h"
-#include "toolchain/MSP430BuildSystem.h"
-#include "toolchain/MSP430ProjectSystem.h"
+#include "driver/SolutionRun.h"
 
 namespace fuzz {
 
-void setUpGlobals() {
+void setUpGlobals(bool quiet) {
     static bool done = false;
     if (done) return;
     done = true;
@@ -16,14 +13,9 @@ void setUpGlobals() {
     const QString studioDir = QStringLiteral(SLIPWAY_SOURCE_DIR "/studio");
     environment = new EnvironmentSettings();
     environment->createEntries(studioDir);
-    new MSP430ProjectSystem();
-    new MSP430BuildSystem(QStringList());
-    if (PropertyClass* map = standardBuildSystem->linkerMemoryMapFile)
-        map->setDefault("$(StudioDir)/targets/MSP430F449.xml");
-    if (PropertyClass* placement = standardBuildSystem->linkerSectionPlacementFile)
-        placement->setDefault("$(StudioDir)/targets/section_placement.xml");
-    macroSystem.setSystemMacro("Platform", "msp430");
-    macroSystem.setSystemMacro("StudioDir", studioDir);
+    createBuildSystems(studioDir);
+    // Warnings are expected on nearly every input.
+    if (quiet) qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
 }
 
 } // namespace fuzz

@@ -35,7 +35,8 @@ inline const QString& scratchDir() {
 
 // The settings store, project system and build system, set up as the driver
 // does; StudioDir is the source tree's installation data.
-void setUpGlobals();
+// quiet drops Qt's warning messages.
+void setUpGlobals(bool quiet = false);
 
 inline QString writeScratch(const QString& name, const QByteArray& bytes) {
     const QString path = scratchDir() + "/" + name;

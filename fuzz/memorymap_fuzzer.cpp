@@ -40,8 +40,7 @@ void query(MemoryMap& map) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::setUpGlobals();
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    fuzz::setUpGlobals(true);
     return 0;
 }
 

@@ -31,8 +31,7 @@ void visit(ProjectElement* element, const QString& configuration, int& budget) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::setUpGlobals();
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    fuzz::setUpGlobals(true);
     return 0;
 }
 

@@ -9,10 +9,7 @@
 #include <QtGlobal>
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz::setUpGlobals();
-    // Preprocessor warnings are expected on nearly every input.
-    qSetMessagePattern(QString());
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    fuzz::setUpGlobals(true);
     return 0;
 }
 

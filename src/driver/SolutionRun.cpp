@@ -55,7 +55,7 @@ bool checkConfiguration(ProjectSystem* projects, ProjectElement* element,
     return false;
 }
 
-int runSolution(const SlipwayArgParse& args, const QString& studioDir) {
+void createBuildSystems(const QString& studioDir) {
     // Both live until the process ends; their constructors set the globals.
     new MSP430ProjectSystem();
     new MSP430BuildSystem(QStringList());
@@ -65,14 +65,18 @@ int runSolution(const SlipwayArgParse& args, const QString& studioDir) {
     if (PropertyClass* placement = standardBuildSystem->linkerSectionPlacementFile)
         placement->setDefault("$(StudioDir)/targets/section_placement.xml");
 
+    macroSystem.setSystemMacro("Platform", "msp430");
+    macroSystem.setSystemMacro("StudioDir", studioDir);
+}
+
+int runSolution(const SlipwayArgParse& args, const QString& studioDir) {
+    createBuildSystems(studioDir);
+
     // Dependencies read from object files are remembered between runs in the
     // user's cache directory, so a build with nothing to do opens no object.
     const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
     if (!cache.isEmpty())
         buildSystem->setDependencyLogDirectory(cache + QStringLiteral("/slipway"));
-
-    macroSystem.setSystemMacro("Platform", "msp430");
-    macroSystem.setSystemMacro("StudioDir", studioDir);
 
     projectSystem->loadSolution(args.solutionFile);
 

@@ -6,6 +6,10 @@ class ProjectElement;
 class ProjectSystem;
 class SlipwayArgParse;
 
+// The project and build systems with the installation's defaults and system
+// macros, as every run (and every harness that loads solutions) needs them.
+void createBuildSystems(const QString& studioDir);
+
 // Everything after the command line: create the project and build systems,
 // load the solution, choose what to build and build it. Returns the exit status.
 int runSolution(const SlipwayArgParse& args, const QString& studioDir);
