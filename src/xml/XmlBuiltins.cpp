@@ -36,6 +36,7 @@ bool xmlcp(const QString& dir, const QString& src, const QString& dst, const QSt
     const QString source = absolute(dir, src);
     const QString destination = absolute(dir, dst);
     XmlPP pp;
+    pp.trackAttributeOrder(); // the same input gives the same bytes
     QString message;
     if (!pp.load(source, macroDefs, true, &message)) {
         errorText = "xmlpp failed " + message;
@@ -43,7 +44,7 @@ bool xmlcp(const QString& dir, const QString& src, const QString& dst, const QSt
     }
     QFile::remove(destination);
     QFile out(destination);
-    const QByteArray text = pp.document().toByteArray(2);
+    const QByteArray text = pp.toByteArray(2);
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(text) != text.size() ||
         !out.flush()) {
         errorText = "xmlpp can't write " + destination;

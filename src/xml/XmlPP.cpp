@@ -129,7 +129,9 @@ bool XmlPP::load(const QString& fileName, const QString& macroText, bool expand,
         if (errorColumn) *errorColumn = 0;
         return false;
     }
-    if (!setContent(m_document, file.readAll(), errorMessage, errorLine, errorColumn)) return false;
+    const QByteArray text = file.readAll();
+    if (!setContent(m_document, text, errorMessage, errorLine, errorColumn)) return false;
+    parsed(m_document.documentElement(), text);
     process(m_document.firstChild(), fileName, macrosFromText(macroText), expand);
     return true;
 }
@@ -140,10 +142,24 @@ bool XmlPP::load(QIODevice* source, bool expand, QString* errorMessage, int* err
         if (errorMessage) *errorMessage = "couldn't read input";
         return false;
     }
-    if (!setContent(m_document, source->readAll(), errorMessage, errorLine, errorColumn))
-        return false;
+    const QByteArray text = source->readAll();
+    if (!setContent(m_document, text, errorMessage, errorLine, errorColumn)) return false;
+    parsed(m_document.documentElement(), text);
     process(m_document.firstChild(), QString(), Macros(), expand);
     return true;
+}
+
+void XmlPP::trackAttributeOrder() {
+    if (!m_attributeOrder) m_attributeOrder = std::make_unique<AttributeOrder>();
+}
+
+void XmlPP::parsed(const QDomElement& root, const QByteArray& text) {
+    if (m_attributeOrder) m_attributeOrder->record(root, text);
+}
+
+QByteArray XmlPP::toByteArray(int indent) const {
+    if (m_attributeOrder) return m_attributeOrder->serialise(m_document, indent);
+    return m_document.toByteArray(indent);
 }
 
 bool XmlPP::isDefined(const QString& name, const Macros& macros) const {
@@ -297,7 +313,8 @@ QDomNode XmlPP::processInclude(QDomElement e, const QString& currentFile, const 
     QDomDocument included;
     QString message;
     int line = 0, column = 0;
-    if (!setContent(included, file.readAll(), &message, &line, &column)) {
+    const QByteArray text = file.readAll();
+    if (!setContent(included, text, &message, &line, &column)) {
         warn(QString("XmlPP::processConditionals(): error \"%1\" in include file %2 line:%3 "
                      "column:%4")
                  .arg(message, path)
@@ -310,6 +327,7 @@ QDomNode XmlPP::processInclude(QDomElement e, const QString& currentFile, const 
         e.parentNode().removeChild(e);
         return next;
     }
+    parsed(root, text);
     e.parentNode().replaceChild(root, e);
 
     ++m_includeDepth;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "xml/AttributeOrder.h"
+
 #include <QDomDocument>
 #include <QMap>
 #include <QString>
+#include <memory>
 
 class QIODevice;
 
@@ -38,6 +41,13 @@ public:
     QDomDocument& document() { return m_document; }
     const QDomDocument& document() const { return m_document; }
 
+    // Remember the attribute order of every element loaded from here on, so
+    // that toByteArray reproduces it (the DOM itself keeps none).
+    void trackAttributeOrder();
+    // The document as QDomDocument::toByteArray writes it; with the order
+    // tracked, every element's attributes in source order.
+    QByteArray toByteArray(int indent) const;
+
 protected:
     // Parsing hook: the base parses text as XML into document.
     virtual bool setContent(QDomDocument& document, const QByteArray& text, QString* errorMessage,
@@ -58,7 +68,10 @@ private:
     QString valueOf(const QString& name, const Macros& macros) const;
     static void expandAttributes(QDomElement& e, const Macros& macros);
 
+    void parsed(const QDomElement& root, const QByteArray& text);
+
     QDomDocument m_document;
+    std::unique_ptr<AttributeOrder> m_attributeOrder; // after m_document: goes first
     Definitions m_definitions;
     int m_depth = 0;
     int m_includeDepth = 0;
