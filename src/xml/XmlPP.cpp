@@ -28,6 +28,15 @@ QMap<QString, QString> macrosFromText(const QString& text) {
         {}, macroSystem.macrosFromStringList(MacroSystem::stringListFromString(text)));
 }
 
+QMap<QString, QString> includeMacros(const QString& attribute) {
+    QStringList items = MacroSystem::stringListFromString(QString(attribute).remove('
+'));
+    for (QString& item : items)
+        item = item.trimmed();
+    items.removeAll(QString());
+    return macroSystem.macrosFromStringList(items);
+}
+
 QStringList alternatives(const QString& list) {
     return list.split(',', Qt::SkipEmptyParts);
 }
@@ -333,12 +342,8 @@ QDomNode XmlPP::processInclude(QDomElement e, const QString& currentFile, const 
     ++m_includeDepth;
     if (expand || e.hasAttribute("expand_macros")) {
         Macros inner = macros;
-        if (e.hasAttribute("macros")) {
-            QString text = e.attribute("macros");
-            text.remove('\n');
-            inner = macroSystem.overwriteMacros(
-                macros, macroSystem.macrosFromStringList(MacroSystem::stringListFromString(text)));
-        }
+        if (e.hasAttribute("macros"))
+            inner = macroSystem.overwriteMacros(macros, includeMacros(e.attribute("macros")));
         expandAttributes(root, inner);
         process(root.firstChild(), path, inner, true);
     } else {

@@ -82,6 +82,10 @@ private:
 namespace XmlPPText {
 // Macro text in list syntax ("a=1;b=2", "\" escaping) as a map.
 QMap<QString, QString> macrosFromText(const QString& text);
+// The macros attribute of an include, line feeds dropped. They only lay the
+// list out, and the DOM parser has already made blanks of them (and of tabs),
+// so the blanks around each item are dropped too; those inside stay.
+QMap<QString, QString> includeMacros(const QString& attribute);
 // ","-separated alternatives; empty ones dropped.
 QStringList alternatives(const QString& list);
 extern const char* const conditionWarning;

@@ -219,12 +219,8 @@ XMLNode* XMLPP2::processInclude(XMLElement* parent, XMLNode* prev, XMLElement* e
     ++m_includeDepth;
     if (expand || e->hasAttribute("expand_macros")) {
         Macros inner = macros;
-        if (e->hasAttribute("macros")) {
-            QString text = attr(e, "macros");
-            text.remove('\n');
-            inner = macroSystem.overwriteMacros(
-                macros, macroSystem.macrosFromStringList(MacroSystem::stringListFromString(text)));
-        }
+        if (e->hasAttribute("macros"))
+            inner = macroSystem.overwriteMacros(macros, includeMacros(attr(e, "macros")));
         expandAttributes(root, inner);
         processChildren(root, path, inner, true);
     } else {
