@@ -1,10 +1,8 @@
 #include "base/EnvironmentSettings.h"
 
+#include "base/OsFiles.h"
 #include "driver/Branding.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QSettings>
 #include <atomic>
 
@@ -21,15 +19,16 @@ std::atomic<quint64> revisionCounter{0};
 } // namespace
 
 QString EnvironmentSettings::defaultFileName() {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty()) base = QDir::homePath() + "/.config";
+    QString base = OsFiles::environmentPath("XDG_CONFIG_HOME");
+    if (base.isEmpty()) base = OsFiles::homeDir() + "/.config";
     return base + "/" + Get_OWNER() + "/" + Get_STUDIO_BRANDING() + ".ini";
 }
 
 EnvironmentSettings::EnvironmentSettings() : EnvironmentSettings(defaultFileName()) {}
 
 EnvironmentSettings::EnvironmentSettings(const QString& iniFile)
-    : m_settings(new QSettings(iniFile, QSettings::IniFormat)), m_revision(++revisionCounter) {}
+    : m_settings(new QSettings(OsFiles::qtName(iniFile), QSettings::IniFormat)),
+      m_fileName(iniFile), m_revision(++revisionCounter) {}
 
 EnvironmentSettings::~EnvironmentSettings() = default;
 
@@ -38,7 +37,7 @@ void EnvironmentSettings::createEntries(const QString& studioDir) {
 }
 
 QString EnvironmentSettings::fileName() const {
-    return m_settings->fileName();
+    return m_fileName;
 }
 
 QString EnvironmentSettings::value(const QString& name, const QString& defaultValue) const {
@@ -46,15 +45,20 @@ QString EnvironmentSettings::value(const QString& name, const QString& defaultVa
 }
 
 void EnvironmentSettings::setValue(const QString& name, const QString& value) {
-    // QSettings does not create the directory of a new INI file.
-    QDir().mkpath(QFileInfo(m_settings->fileName()).absolutePath());
+    // QSettings does not create the directory of a new INI file; once it
+    // exists, the name Qt is given may differ (see OsFiles::qtName).
+    const qsizetype slash = m_fileName.lastIndexOf(QLatin1Char('/'));
+    if (slash > 0 && !OsFiles::isDir(m_fileName.left(slash))) {
+        OsFiles::makePath(m_fileName.left(slash));
+        m_settings.reset(new QSettings(OsFiles::qtName(m_fileName), QSettings::IniFormat));
+    }
     m_settings->setValue(name, value);
     m_settings->sync();
     // A full disk or a read-only directory leaves the file as it was; the
     // value still holds for this run.
     if (m_settings->status() == QSettings::AccessError)
         qWarning("cannot write the settings file %s: the change holds for this run only",
-                 QFile::encodeName(m_settings->fileName()).constData());
+                 OsFiles::osName(m_fileName).constData());
     m_revision = ++revisionCounter;
     if (name == globalMacrosKey) m_macrosLoaded = false;
 }

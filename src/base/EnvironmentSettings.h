@@ -43,6 +43,7 @@ public:
 
 private:
     std::unique_ptr<QSettings> m_settings;
+    QString m_fileName;
     QString m_studioDir;
     quint64 m_revision = 0;
     mutable bool m_macrosLoaded = false;

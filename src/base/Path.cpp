@@ -1,5 +1,7 @@
 #include "base/Path.h"
 
+#include "base/OsFiles.h"
+
 #include <memory>
 
 class PathData : public QSharedData {
@@ -57,7 +59,7 @@ bool Path::isEmpty() const {
 }
 
 const QFileInfo& Path::fileInfo() const {
-    if (!d->info) d->info = std::make_unique<QFileInfo>(d->osPath);
+    if (!d->info) d->info = std::make_unique<QFileInfo>(OsFiles::qtName(d->osPath));
     return *d->info;
 }
 

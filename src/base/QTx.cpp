@@ -1,9 +1,9 @@
 #include "base/QTx.h"
 
-#include <QDir>
+#include "base/OsFiles.h"
+
 #include <QDomDocument>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstring>
@@ -18,9 +18,7 @@ const unsigned char compressedFileHeader[8] = {0x7A, 0xF4, 0x31, 0xB2, 0x01, 0x0
 
 namespace {
 
-QByteArray osName(const QString& path) {
-    return path.toLatin1();
-}
+using OsFiles::osName;
 
 // Qt reports corrupt compressed data through its message handler; these
 // functions must stay silent, so messages are dropped for the duration.
@@ -34,16 +32,9 @@ private:
     QtMessageHandler m_previous;
 };
 
-bool readWhole(const QString& path, QByteArray& data) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    data = file.readAll();
-    return file.error() == QFileDevice::NoError;
-}
-
 bool writeWhole(const QString& path, const QByteArray& first, const QByteArray& second) {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    QFile file;
+    if (!OsFiles::open(file, path, QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     bool ok = file.write(first) == first.size() && file.write(second) == second.size();
     file.close();
     return ok && file.error() == QFileDevice::NoError;
@@ -76,13 +67,13 @@ QString getStudioDir(const char* argv0) {
         dir = word.left(slash);
     // Go up textually from the directory as named, so a symbolic link to the
     // executable gives the parent of the link's directory.
-    const QString parent = QDir::cleanPath(QDir(dir).absolutePath() + QStringLiteral("/.."));
-    const QString canonical = QFileInfo(parent).canonicalFilePath();
+    const QString parent = OsFiles::absolutePath(dir + QStringLiteral("/.."));
+    const QString canonical = OsFiles::canonicalPath(parent);
     return canonical.isEmpty() ? parent : canonical;
 }
 
 bool removeFile(const QString& path) {
-    return ::unlink(osName(path).constData()) == 0;
+    return OsFiles::remove(path);
 }
 
 bool setWriteable(const QString& path, bool writeable) {
@@ -102,11 +93,11 @@ bool setWriteable(const QString& path, bool writeable) {
 }
 
 bool copyFile(const QString& source, const QString& destination) {
-    const QFileInfo sourceInfo(source);
-    if (!sourceInfo.exists()) return false;
+    if (!OsFiles::exists(source)) return false;
     QString target = destination;
-    if (QFileInfo(destination).isDir())
-        target = destination + QLatin1Char('/') + sourceInfo.fileName();
+    if (OsFiles::isDir(destination))
+        target =
+            destination + QLatin1Char('/') + source.mid(source.lastIndexOf(QLatin1Char('/')) + 1);
 
     const int in = ::open(osName(source).constData(), O_RDONLY);
     if (in < 0) return false;
@@ -147,7 +138,7 @@ bool copyFile(const QString& source, const QString& destination) {
 
 bool compressFile(const QString& source, const QString& destination) {
     QByteArray data;
-    if (!readWhole(source, data) || data.isEmpty()) return false;
+    if (!OsFiles::readAll(source, data) || data.isEmpty()) return false;
     const QByteArray compressed = qCompress(data);
     if (compressed.isEmpty()) return false;
     const QByteArray header(reinterpret_cast<const char*>(compressedFileHeader), 8);
@@ -155,8 +146,8 @@ bool compressFile(const QString& source, const QString& destination) {
 }
 
 bool decompressFile(const QString& source, const QString& destination) {
-    QFile file(source);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    QFile file;
+    if (!OsFiles::open(file, source, QIODevice::ReadOnly)) return false;
     const QByteArray header = file.read(8);
     if (header.size() != 8 || memcmp(header.constData(), compressedFileHeader, 8) != 0)
         return false;
@@ -186,8 +177,8 @@ QString friendlyDate(const QDateTime& when) {
 }
 
 QString xmlDocumentType(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return QString();
+    QFile file;
+    if (!OsFiles::open(file, path, QIODevice::ReadOnly)) return QString();
     QDomDocument document;
     if (!document.setContent(&file)) return QString();
     QString type = document.doctype().name();

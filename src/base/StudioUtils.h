@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFileInfo>
 #include <QString>
 
 // Small helpers for talking to the OS.
@@ -18,6 +17,5 @@ inline QString fromOsText(const char* text) {
 // Modification time in whole seconds since the epoch (file times are compared
 // in whole seconds); -1 when the file does not exist.
 qint64 modificationSeconds(const QString& path);
-qint64 modificationSeconds(const QFileInfo& info);
 
 } // namespace StudioUtils

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+#include <QString>
+#include <QStringList>
+
+#include "base/StudioUtils.h"
+
+class QFile;
+
+// Every file the tool touches is reached through these functions. A path is a
+// QString holding one character per OS byte (Latin-1), so any byte string
+// round-trips; Qt's own file classes would encode names as UTF-8 instead and
+// reach a different file, so they are handed open descriptors or qtName().
+namespace OsFiles {
+
+// The bytes the OS is given for a path: the one conversion all the others use.
+inline QByteArray osName(const QString& path) {
+    return StudioUtils::toOsText(path);
+}
+inline QString fromOsName(const QByteArray& name) {
+    return QString::fromLatin1(name);
+}
+
+// A name under which Qt's file classes reach the same bytes, for the few
+// that cannot be given a descriptor. Exact for UTF-8 names; for others it
+// goes through the descriptor of the (existing) parent directory.
+QString qtName(const QString& path);
+
+struct Status {
+    bool exists = false;
+    bool isDir = false;
+    bool isFile = false;
+    qint64 size = 0;
+    qint64 modifiedSeconds = -1;
+    qint64 modifiedNs = 0; // since the epoch
+    qint64 changedNs = 0;
+    qint64 createdSeconds = -1; // birth time, or the status change time
+    quint64 inode = 0;
+    quint64 device = 0;
+};
+// Follows symbolic links.
+Status status(const QString& path);
+bool exists(const QString& path);
+bool isDir(const QString& path);
+bool isSymLink(const QString& path);
+bool isWritable(const QString& path);
+
+// Opens the file and hands its descriptor to `file` (closed with it). Write
+// modes create the file; WriteOnly alone truncates it, as QFile does.
+// Directories are refused.
+bool open(QFile& file, const QString& path, QIODevice::OpenMode mode);
+bool readAll(const QString& path, QByteArray& data);
+// Replaces the file through a unique temporary beside it, so a reader never
+// sees half of it and two writers never share a temporary.
+bool replace(const QString& path, const QByteArray& data);
+
+bool makeDir(const QString& path);
+// Creates the directory and any missing parents; true when it exists after.
+bool makePath(const QString& path);
+bool remove(const QString& path);
+bool rename(const QString& from, const QString& to);
+// Entry names of a directory, without "." and "..", sorted.
+QStringList entries(const QString& directory);
+
+// Text only, as QFileInfo splits a path: the directory part ("." for a bare
+// name, "/" at the root) and the last component.
+QString directoryOf(const QString& path);
+QString fileNameOf(const QString& path);
+
+QString currentDir();
+// Made absolute against currentDir() and cleaned, without touching the disk.
+QString absolutePath(const QString& path);
+// Links resolved; empty when the path does not exist.
+QString canonicalPath(const QString& path);
+// An environment variable read byte for byte.
+QString environmentPath(const char* name);
+// $HOME, else "/".
+QString homeDir();
+
+} // namespace OsFiles
