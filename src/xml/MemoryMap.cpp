@@ -206,9 +206,12 @@ bool MemoryMap::loadFromString(const QByteArray& text, const QString& importDir)
 }
 
 QString MemoryMap::importPath(const MemoryMapElement* import) const {
-    // Relative names are taken from the directory of the importing map.
+    // The name as given first (from the working directory); a relative name
+    // that is no file there is taken from the importing map's directory, which
+    // is what a run from another directory needs.
     const QString name = expandedName(import->attributeString("filename"));
-    if (m_importDir.isEmpty() || !QFileInfo(name).isRelative()) return name;
+    if (m_importDir.isEmpty() || !QFileInfo(name).isRelative() || QFileInfo::exists(name))
+        return name;
     return m_importDir + "/" + name;
 }
 

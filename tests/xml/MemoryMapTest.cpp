@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+
 namespace {
 
 XMLElement* el(XMLNode* n) {
@@ -121,12 +123,23 @@ TEST(MemoryMap, ImportsReplaceTheirElementOrStayWhenMissing) {
     dir.write("placement.xml", "<Root name=\"P\"><MemorySegment name=\"IMPORTED\" start=\"0x40\">"
                                "<Import filename=\"nested.xml\"/></MemorySegment></Root>");
     dir.write("nested.xml", "<Root><MemorySegment name=\"NESTED\"/></Root>");
+    dir.write("shadow.xml", "<Root><MemorySegment name=\"BESIDE_MAP\"/></Root>");
     dir.write("map.xml", "<Root><MemorySegment name=\"OWN\"/><Import filename=\"placement.xml\"/>"
-                         "<Import filename=\"missing.xml\"/><MemorySegment name=\"LAST\"/></Root>");
+                         "<Import filename=\"missing.xml\"/><Import filename=\"shadow.xml\"/>"
+                         "<MemorySegment name=\"LAST\"/></Root>");
+    // A relative name is opened as given first; only a name that is no file
+    // there is taken from the importing map's directory.
+    Scratch work;
+    work.write("shadow.xml", "<Root><MemorySegment name=\"IN_WORKING_DIR\"/></Root>");
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(work.dir()));
     MemoryMap map;
     WarningCapture quiet;
-    ASSERT_TRUE(map.load(dir.path("map.xml"), QString()));
-    EXPECT_EQ(names(map.getSegments(false)), QStringList({"OWN", "IMPORTED", "LAST"}));
+    const bool loaded = map.load(dir.path("map.xml"), QString());
+    QDir::setCurrent(before);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(names(map.getSegments(false)),
+              QStringList({"OWN", "IMPORTED", "IN_WORKING_DIR", "LAST"}));
     MemoryMapElement* imported = map.getSegment("IMPORTED")->parentElement();
     ASSERT_TRUE(imported && imported->importOrigin());
     EXPECT_EQ(imported->parentElement(), map.getRoot());
