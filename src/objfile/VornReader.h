@@ -53,8 +53,27 @@ private:
         void* object;
     };
 
+    static constexpr const char* ValueError =
+        "bad object file: operand value error (constant out of range)";
+
     VornModule* read(bool quick, bool trace);
     void record(unsigned tag, bool quick);
+    // One per record family; each answers false for a tag it does not own.
+    bool valueRecord(unsigned tag);
+    bool stackRecord(unsigned tag);
+    bool moduleRecord(unsigned tag, bool quick);
+    bool expressionRecord(unsigned tag);
+    void binaryRecord(unsigned tag);
+    bool symbolRecord(unsigned tag);
+    bool patchRecord(unsigned tag);
+    bool sectionRecord(unsigned tag);
+    bool locusRecord(unsigned tag);
+    bool dataRecord(unsigned tag);
+    bool insnRecord(unsigned tag);
+    bool insnDetailRecord(unsigned tag);
+    bool typeRecord(unsigned tag);
+    bool typeMemberRecord(unsigned tag);
+    bool scopeRecord(unsigned tag);
     void traceRecord(size_t position, unsigned tag) const;
 
     [[noreturn]] static void fail(const char* text);
@@ -73,6 +92,8 @@ private:
     VornSection* popSection();
     VornScope* popScope();
     VornExpr* popExpr();
+    // A file name operand: a string, or anything else for none.
+    HString* popFileName();
 
     HString* poolString(uint64_t offset, uint64_t length);
     HString* poolStringTerminated(uint64_t offset);
@@ -80,6 +101,7 @@ private:
     VornFragment* currentFragment();
     VornInsn* lastInsn();
     VornExpr* binary(unsigned tag, VornExpr* left, VornExpr* right);
+    VornType* newType(unsigned tag);
 
     HByteStream& m_stream;
     bool m_keepLoci;
