@@ -576,6 +576,12 @@ bool StandardBuildSystem::platformBuild1(ProjectElement* element, const QString&
     }
 }
 
+QString StandardBuildSystem::displayName(ProjectElement* element, const QString& configuration) {
+    if (!element->isFile() || element->hasAttribute(QStringLiteral("Name"))) return element->name();
+    const QString path = replaceMacros(element, configuration, element->fileName());
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 void StandardBuildSystem::reportUpToDate(Builder* builder, bool quiet, const QString& outputName,
                                          const char* tail) {
     if (!quiet && builder)
@@ -766,8 +772,8 @@ bool StandardBuildSystem::stage(ProjectElement* file, const QString& configurati
     if (!noBuild && builder) {
         const QStringList command = splitCommand(macroSystem.replaceMacros(
             stageMacros, settingForExpanded(file, stageCommand, configuration)));
-        builder->beginGroup(
-            file, QStringLiteral("Copying ") + file->attribute(QStringLiteral("Name")), false);
+        builder->beginGroup(file, QStringLiteral("Copying ") + displayName(file, configuration),
+                            false);
         builder->init();
         builder->setDirectory(directory);
         builder->setCommand(command);

@@ -69,6 +69,9 @@ public:
     ProjectElement* findFileOfType(ProjectElement* element, const QString& configuration,
                                    const QString& fileType);
     void cleanFile(const QString& path, bool quiet, Builder* builder);
+    // The name progress titles give the element: its Name, or for a file that
+    // has none the file-name part of its file_name, macros expanded.
+    QString displayName(ProjectElement* element, const QString& configuration);
 
     bool useLinkerScriptFileForLink(ProjectElement* project, const QString& configuration,
                                     QString& path);

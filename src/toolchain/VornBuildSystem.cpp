@@ -288,7 +288,7 @@ void VornBuildSystem::compileCommand(ProjectElement* element, const QString& con
     if (!appendBuildOptions(element, configuration, action, args, builder)) return;
     const QString verb =
         action == Assemble ? QStringLiteral("Assembling ") : QStringLiteral("Compiling ");
-    builder->beginGroup(element, verb + element->name(), false);
+    builder->beginGroup(element, verb + displayName(element, configuration), false);
     builder->setOutputFiles(QStringList{resolvedOutputPath});
     builder->setCommand(args);
     builder->doit();

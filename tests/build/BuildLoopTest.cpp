@@ -313,6 +313,23 @@ TEST_F(SolutionTest, BatchBuildsEachListedConfiguration) {
                                           "Building \"app\" in configuration \"Release\""}));
 }
 
+TEST_F(BuildFixture, TitlesNameFilesWithoutANameByTheirFileName) {
+    load(R"(
+  <project Name="p">
+    <configuration Name="Common" macros="SRC=lib/src"/>
+    <file file_name="deep/dir/plain.c"/>
+    <file file_name="$(SRC)/expanded.c"/>
+    <file file_name="named.c" Name="Shown"/>
+    <file file_name="blank.c" Name=""/>
+  </project>)");
+    const QStringList expected{"plain.c", "expanded.c", "Shown", ""};
+    QStringList names;
+    for (ProjectElement* e = project("p")->firstChild(); e; e = e->nextSibling())
+        if (e->isFile()) names << builds->displayName(e, "Debug");
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(builds->displayName(project("p"), "Debug"), "p");
+}
+
 // Staging, externally built executables and the rest of combining are run end to end.
 TEST_F(BuildFixture, CombiningFollowsItsIncludedInputsOnly) {
     load(R"(

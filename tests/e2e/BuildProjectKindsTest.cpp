@@ -51,8 +51,8 @@ TEST_F(BuildProjectKinds, StagingCopiesFilesAndSetsPermissions) {
     e2e::Result r = run({});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "  Building \"st\" in configuration \"Debug\"\n"
-                     "    Copying \n"
-                     "    Copying \n");
+                     "    Copying a.txt\n"
+                     "    Copying b.txt\n");
     EXPECT_EQ(box.read("Debug/data/a.txt"), "alpha\n");
     EXPECT_EQ(box.read("Debug/b.txt"), "beta\n");
     EXPECT_TRUE(writable(box, "Debug/data/a.txt"));
@@ -169,7 +169,7 @@ TEST_F(BuildProjectKinds, DependenciesFirstAndBatchConfigurations) {
     e2e::Result r = run({});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "  Building \"lib\" in configuration \"Debug\"\n"
-                     "    Copying \n"
+                     "    Copying a.txt\n"
                      "  Building \"app\" in configuration \"Debug\"\n"
                      "    Combining app\n");
     EXPECT_FALSE(box.exists("Debug/c.txt"));
@@ -178,7 +178,7 @@ TEST_F(BuildProjectKinds, DependenciesFirstAndBatchConfigurations) {
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "  Building \"lib\" in configuration \"Debug\"\n"
                      "  Building \"lib\" in configuration \"Release\"\n"
-                     "    Copying \n"
+                     "    Copying a.txt\n"
                      "  Building \"app\" in configuration \"Debug\"\n"
                      "  Building \"app\" in configuration \"Release\"\n"
                      "    Combining app\n");

@@ -145,7 +145,7 @@ TEST_F(HostileInput, DamagedAndHugeSolutionFiles) {
                               "  </project>\n</solution>\n");
     const e2e::Result r = run({"-config", "Debug", "huge.hzp"}, "huge.hzp");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, building + "    Compiling \n");
+    EXPECT_EQ(r.out, building + "    Compiling one.c\n");
     EXPECT_EQ(r.err, "hcc: error: cannot open source file one.c: No such file or directory\n");
 }
 
@@ -207,9 +207,10 @@ TEST_F(HostileInput, MegabyteValuesFailOnlyTheCommand) {
     };
     // Each gives the compiler an argument past the system's limit, so it
     // cannot be started.
-    const std::string cannotStart =
-        building + "    Compiling \n    can't execute command \"" + studioBin("hcc") + "\"\n";
     for (const auto& c : cases) {
+        const std::string cannotStart = building + "    Compiling " + c.source.toStdString() +
+                                        "\n    can't execute command \"" + studioBin("hcc") +
+                                        "\"\n";
         solution(c.settings, c.source);
         const e2e::Result r = run({"-config", "Debug", "s.hzp"});
         EXPECT_EQ(r.status, 0) << c.settings.left(40).toStdString();
@@ -287,9 +288,10 @@ TEST_F(HostileInput, DependencyCyclesStopTheBuild) {
 
 // The compiler's own one-line message follows the "Compiling" title; the
 // library is not archived.
-void expectCompileFails(const e2e::Result& r, const std::string& message) {
+void expectCompileFails(const e2e::Result& r, const std::string& message,
+                        const std::string& source = "one.c") {
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, building + "    Compiling \n");
+    EXPECT_EQ(r.out, building + "    Compiling " + source + "\n");
     EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
     EXPECT_EQ(lineCount(r.err), 1) << r.err;
 }
@@ -298,7 +300,7 @@ TEST_F(HostileInput, UnreadableSources) {
     QDir(box.path()).mkpath("dir.c");
     solution("", "dir.c");
     expectCompileFails(run({"-config", "Debug", "s.hzp"}),
-                       "hcc: error: cannot open source file dir.c: not a regular file");
+                       "hcc: error: cannot open source file dir.c: not a regular file", "dir.c");
     EXPECT_FALSE(box.exists("Debug/lib.hza"));
 
     // Mode 000 stops reads only for users other than root.
@@ -307,7 +309,8 @@ TEST_F(HostileInput, UnreadableSources) {
     if (QFile(box.file("locked.c")).open(QIODevice::ReadOnly)) return;
     solution("", "locked.c");
     expectCompileFails(run({"-config", "Debug", "s.hzp"}),
-                       "hcc: error: cannot open source file locked.c: Permission denied");
+                       "hcc: error: cannot open source file locked.c: Permission denied",
+                       "locked.c");
 }
 
 TEST_F(HostileInput, OutputDirectoryBlockedByAFile) {
@@ -318,7 +321,7 @@ TEST_F(HostileInput, OutputDirectoryBlockedByAFile) {
                        "hcc: error: cannot write blocker/obj/one.hzo: Not a directory");
     solution("build_output_directory=\"blocker/out\"");
     const e2e::Result r = run({"-config", "Debug", "s.hzp"});
-    EXPECT_EQ(r.out, building + "    Compiling \n    Archiving lib.hza\n");
+    EXPECT_EQ(r.out, building + "    Compiling one.c\n    Archiving lib.hza\n");
     EXPECT_EQ(r.err, "har: error: cannot write blocker/out/lib.hza: Not a directory\n");
     EXPECT_EQ(box.read("blocker"), "the user's file\n");
 }
@@ -381,7 +384,7 @@ TEST_F(HostileInput, ReadOnlyOutputs) {
     box.setTime("Debug/one.hzo", 900000000);
     QFile::setPermissions(box.file("Debug/one.hzo"), QFileDevice::ReadOwner);
     e2e::Result r = run({"-config", "Debug", "s.hzp"});
-    EXPECT_EQ(r.out, building + "    Compiling \n    Archiving lib.hza\n");
+    EXPECT_EQ(r.out, building + "    Compiling one.c\n    Archiving lib.hza\n");
     EXPECT_EQ(r.err, "");
     EXPECT_GT(QFileInfo(box.file("Debug/one.hzo")).lastModified().toSecsSinceEpoch(), 900000000);
 
@@ -451,7 +454,7 @@ TEST_F(HostileInput, FullDiskFailsTheCommand) {
     // -D is refused by the full disk but holds for this run.
     const e2e::Result r = run({"-D", "OBJECTS=obj", "-config", "Debug", "s.hzp"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, building + "    Compiling \n");
+    EXPECT_EQ(r.out, building + "    Compiling one.c\n");
     EXPECT_EQ(r.err, "cannot write the settings file " + box.settingsFile().toStdString() +
                          ": the change holds for this run only\n"
                          "hcc: error: cannot write " +

@@ -228,7 +228,8 @@ TEST(Interrupt, StagingLeavesAWholePackage) {
     box.write("small.txt", "small 2\n");
     const QDir out(box.file("Debug"));
     const auto files = [&] { return out.entryList(QDir::Files | QDir::Hidden).join(' '); };
-    const std::string copying = "  Building \"st\" in configuration \"Debug\"\n    Copying \n";
+    const std::string copying =
+        "  Building \"st\" in configuration \"Debug\"\n    Copying big.bin\n";
     const auto interrupt = [&](const std::function<bool()>& when, int sig,
                                const std::string& printed) {
         Running run(box, {"-config", "Debug", "s.hzp"}, false);

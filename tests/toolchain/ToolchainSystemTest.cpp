@@ -92,7 +92,7 @@ TEST_F(CompileCommandTest, DefaultCompileLine) {
                            "-J" + studio + "/include", "-msd", "src/main.c", "-o", "Debug/main.hzo",
                            "-D__SHEERLINE_MSP430"}));
     EXPECT_EQ(builder.directory, projects->projectDirectoryPath(project("app")));
-    EXPECT_EQ(builder.lines, QStringList({"Compiling ", "<end>"}));
+    EXPECT_EQ(builder.lines, QStringList({"Compiling main.c", "<end>"}));
     EXPECT_EQ(builder.outputs,
               QStringList({projects->projectDirectoryPath(project("app")) + "/Debug/main.hzo"}));
 }
