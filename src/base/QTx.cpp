@@ -4,6 +4,7 @@
 
 #include <QDomDocument>
 #include <QFile>
+#include <QtEndian>
 
 #include <cerrno>
 #include <cstring>
@@ -153,20 +154,22 @@ bool decompressFile(const QString& source, const QString& destination) {
         return false;
     const QByteArray rest = file.readAll();
     if (rest.isEmpty() || file.error() != QFileDevice::NoError) return false;
-    // A corrupt length field must not make us reserve gigabytes: deflate
-    // cannot expand data by more than about 1032 to 1.
+    // The length field is only a size hint: qUncompress grows its buffer as
+    // needed. A hint beyond what deflate can expand the data to (about 1032
+    // to 1) is replaced, so that a corrupt one cannot reserve gigabytes.
     if (rest.size() < 4) return false;
-    const uchar* p = reinterpret_cast<const uchar*>(rest.constData());
-    const quint64 claimed = quint64(p[0]) << 24 | quint64(p[1]) << 16 | quint64(p[2]) << 8 | p[3];
-    if (claimed > quint64(rest.size()) * 1032 + 1024) return false;
+    QByteArray input = rest;
+    const quint64 claimed = qFromBigEndian<quint32>(input.constData());
+    if (claimed > quint64(rest.size()) * 1032 + 1024)
+        qToBigEndian<quint32>(quint32(qMin<qsizetype>(rest.size(), 0x7FFFFFFF)), input.data());
     QByteArray data;
     try {
         QuietMessages quiet;
-        data = qUncompress(rest);
+        data = qUncompress(input);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (data.isEmpty() || quint64(data.size()) != claimed) return false;
+    if (data.isEmpty()) return false;
     return writeWhole(destination, data, QByteArray());
 }
 

@@ -220,12 +220,16 @@ void addToRemoveFromArchive(const QString& package, const QString& member, const
     const QString packed = package + suffix + QStringLiteral(".new");
     const bool written = updated.write(plain) == Archive2::Written;
     old.remove();
+    const QString writeError =
+        QStringLiteral("FATAL: write error on ") + package + QLatin1Char('.');
     if (!written) {
-        report(&Builder::error, updated.errorText().trimmed());
+        // A read error names the file read; a write error names the package,
+        // not the temporary that was being written.
+        const QString why = updated.errorText().trimmed();
+        report(&Builder::error, why.startsWith(QStringLiteral("FATAL: read ")) ? why : writeError);
     } else if (!QTx::compressFile(plain, packed) ||
                ::rename(osName(packed).constData(), osName(package).constData()) != 0) {
-        report(&Builder::error,
-               QStringLiteral("FATAL: write error on ") + package + QLatin1Char('.'));
+        report(&Builder::error, writeError);
     }
     QFile::remove(plain);
     QFile::remove(packed);

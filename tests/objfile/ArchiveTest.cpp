@@ -220,6 +220,27 @@ TEST_F(ArchiveTest, CorruptPackageIsTreatedAsEmpty) {
     EXPECT_EQ(packageMembers(package), QStringList({"a:3:1:1500000000:AAA"}));
 }
 
+TEST_F(ArchiveTest, LengthFieldIsOnlyASizeHint) {
+    for (const int delta : {-1, 1, 1000000}) {
+        const QString package = path("pkg.hzq");
+        QFile::remove(package);
+        addToRemoveFromArchive(package, "a", write("a.txt", "AAA"), nullptr, false, true);
+        QByteArray packed = read(package);
+        uchar* field = reinterpret_cast<uchar*>(packed.data()) + 8;
+        const uint32_t length =
+            uint32_t(field[0]) << 24 | field[1] << 16 | field[2] << 8 | field[3];
+        const uint32_t wrong = length + uint32_t(delta);
+        for (int i = 0; i < 4; ++i)
+            field[i] = uchar(wrong >> (24 - 8 * i));
+        write("pkg.hzq", packed);
+
+        addToRemoveFromArchive(package, "b", write("b.txt", "BB"), nullptr, false, true);
+        EXPECT_EQ(packageMembers(package),
+                  QStringList({"a:3:1:1500000000:AAA", "b:2:1:1500000000:BB"}))
+            << delta;
+    }
+}
+
 TEST_F(ArchiveTest, FailedUpdateKeepsTheOldPackage) {
     const QString package = path("pkg.hzq");
     addToRemoveFromArchive(package, "a", write("a.txt", "AAA"), nullptr, false, true);
@@ -233,4 +254,9 @@ TEST_F(ArchiveTest, FailedUpdateKeepsTheOldPackage) {
     EXPECT_EQ(read(package), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
               QStringList({"a.txt", "pkg.hzq"}));
+
+    // A package that cannot be written is named itself, not its temporary.
+    const QString nowhere = path("nodir/pkg.hzq");
+    addToRemoveFromArchive(nowhere, "a", path("a.txt"), &builder, true, true);
+    EXPECT_EQ(builder.take().last(), "error: FATAL: write error on " + nowhere + ".");
 }
