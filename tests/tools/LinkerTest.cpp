@@ -120,7 +120,7 @@ TEST_F(LinkerTest, MapFileListsInputsDefinitionsAndPlacement) {
     // A renamed code section is placed under its own name; Basic SUBs are public.
     write("blink.bas", "SUB blink\nEND SUB\n");
     ASSERT_EQ(run("hbc", {"-Rc,FAST", "blink.bas"}).status, 0);
-    r = run("hld", {"blink.hzo", "-TCODE=4000", "-TFAST=8000", "-Mblink.map", "-o", "blink.hzx"});
+    r = run("hld", {"blink.hzo", "-TCODE=4000", "-TFAST=0x8000", "-Mblink.map", "-o", "blink.hzx"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     EXPECT_TRUE(read("blink.map").contains("  00008000  blink  blink.hzo\n"))
         << read("blink.map").toStdString();
@@ -145,9 +145,11 @@ TEST_F(LinkerTest, LinkFailuresNameTheirCauseAndLeaveNoExecutable) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "hld: error: corrupt.hzo: premature end of VORN file\n");
 
-    r = run("hld", {"main.hzo", "-TCODE=zz", "-o", "app.hzx"});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "hld: error: invalid section placement '-TCODE=zz'\n");
+    for (const char* bad : {"-TCODE=zz", "-TCODE= +4000", "-TCODE=100000000", "-TCODE=0x"}) {
+        r = run("hld", {"main.hzo", bad, "-o", "app.hzx"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, QString("hld: error: invalid section placement '%1'\n").arg(bad));
+    }
 
     r = run("hld", {"main.hzo", "util.hzo", "-TCODE=4000-4010", "-o", "app.hzx"});
     EXPECT_EQ(r.status, 1);

@@ -6,6 +6,8 @@
 #include "common/LibraryFile.h"
 #include "common/ObjectIO.h"
 
+#include "base/hexparse.h"
+
 #include <QMap>
 #include <QSet>
 
@@ -44,10 +46,16 @@ struct Module {
     QString origin() const { return member.isEmpty() ? input : input + '(' + member + ')'; }
 };
 
-bool parseHex(const QString& text, quint32& value) {
-    bool ok = false;
-    value = text.toUInt(&ok, 16);
-    return ok && !text.startsWith('+') && !text.startsWith('-');
+// An address: hexadecimal digits, "0x" optional, no sign, at most 32 bits.
+bool parseAddress(const QString& text, quint32& value) {
+    QByteArray digits = text.trimmed().toLatin1();
+    if (digits.startsWith("0x") || digits.startsWith("0X")) digits.remove(0, 2);
+    uint64_t parsed = 0;
+    if (digits.isEmpty() || !parseHex(digits.constData(), size_t(digits.size()), parsed) ||
+        parsed > 0xFFFFFFFFu)
+        return false;
+    value = quint32(parsed);
+    return true;
 }
 
 bool parsePlacement(const QString& text, Placement& placement) {
@@ -56,10 +64,10 @@ bool parsePlacement(const QString& text, Placement& placement) {
     placement.sections = text.left(eq).split(',', Qt::SkipEmptyParts);
     const QString where = text.mid(eq + 1);
     int dash = int(where.indexOf('-'));
-    if (dash < 0) return !placement.sections.isEmpty() && parseHex(where, placement.start);
+    if (dash < 0) return !placement.sections.isEmpty() && parseAddress(where, placement.start);
     placement.range = true;
-    return !placement.sections.isEmpty() && parseHex(where.left(dash), placement.start) &&
-           parseHex(where.mid(dash + 1), placement.end) && placement.end >= placement.start;
+    return !placement.sections.isEmpty() && parseAddress(where.left(dash), placement.start) &&
+           parseAddress(where.mid(dash + 1), placement.end) && placement.end >= placement.start;
 }
 
 bool parseArguments(int argc, char** argv, LinkOptions& options, Diagnostics& diagnostics) {
