@@ -42,6 +42,11 @@ public:
     // Both forms use "/" as the only separator on this platform.
     static QString toOsPath(const QString& path) { return path; }
     static QString toCanonicalPath(const QString& path) { return path; }
+    // What QDir::isAbsolutePath decides on this platform ("/" or a ":" resource
+    // prefix), without the QFileInfo it builds: this runs once per dependency.
+    static bool isAbsolute(const QString& path) {
+        return path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char(':'));
+    }
 
 private:
     const QString& canonicalText() const;

@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "base/Path.h"
+#include "base/SettingTexts.h"
 #include "build/Builder.h"
 #include "build/PropertyCatalogue.h"
 #include "project/ProjectSystem.h"
@@ -11,8 +13,8 @@ BuildSystem* buildSystem = nullptr;
 
 namespace {
 
-const QString Yes = QStringLiteral("Yes");
-const QString No = QStringLiteral("No");
+using SettingText::No;
+using SettingText::Yes;
 
 using Row = CatalogueRow<BuildSystem>;
 using P = PropertyClass;
@@ -100,7 +102,7 @@ BuildSystem::~BuildSystem() {
 
 QString BuildSystem::findIncludeFile(const QString& directory, const QString& name,
                                      const QStringList& includeDirectories) {
-    if (QDir::isAbsolutePath(name)) return statFile(name).exists ? name : QString();
+    if (Path::isAbsolute(name)) return statFile(name).exists ? name : QString();
     QStringList directories;
     directories << directory << includeDirectories;
     for (const QString& dir : directories) {
@@ -474,11 +476,7 @@ bool BuildSystem::removeFile(const QString& path) {
 }
 
 static QString relativeTo(const QString& directory, const QString& fileName) {
-    // What QDir::isAbsolutePath decides on this platform, without a QFileInfo
-    // per dependency.
-    const bool absolute =
-        fileName.startsWith(QLatin1Char('/')) || fileName.startsWith(QLatin1Char(':'));
-    if (directory.isEmpty() || absolute) return fileName;
+    if (directory.isEmpty() || Path::isAbsolute(fileName)) return fileName;
     return directory + QLatin1Char('/') + fileName;
 }
 

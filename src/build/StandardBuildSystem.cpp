@@ -3,6 +3,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "base/Path.h"
+#include "base/SettingTexts.h"
 #include "build/Builder.h"
 #include "build/Builtins.h"
 #include "build/PropertyCatalogue.h"
@@ -14,9 +16,9 @@ StandardBuildSystem* standardBuildSystem = nullptr;
 
 namespace {
 
-const QString Yes = QStringLiteral("Yes");
-const QString No = QStringLiteral("No");
-const QString Common = QStringLiteral("Common");
+using SettingText::Common;
+using SettingText::No;
+using SettingText::Yes;
 
 using S = StandardBuildSystem;
 using Row = CatalogueRow<StandardBuildSystem>;
@@ -185,7 +187,7 @@ static QString projectTypeOf(ProjectElement* project) {
 }
 
 static QString absoluteIn(const QString& directory, const QString& path) {
-    if (path.isEmpty() || QDir::isAbsolutePath(path)) return path;
+    if (path.isEmpty() || Path::isAbsolute(path)) return path;
     return directory + QLatin1Char('/') + path;
 }
 

@@ -1,5 +1,6 @@
 #include "project/ProjectSystem.h"
 
+#include "base/SettingTexts.h"
 #include "driver/Branding.h"
 #include "macros/MacroSystem.h"
 #include "project/ProjectTemplates.h"
@@ -13,7 +14,7 @@
 
 ProjectSystem* projectSystem = nullptr;
 
-const QString ProjectSystem::Common = QStringLiteral("Common");
+const QString ProjectSystem::Common = SettingText::Common;
 
 static const QString kName = QStringLiteral("Name");
 static const QString kFileName = QStringLiteral("file_name");

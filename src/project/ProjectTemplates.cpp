@@ -1,5 +1,6 @@
 #include "project/ProjectTemplates.h"
 
+#include "base/SettingTexts.h"
 #include "build/BuildSystem.h"
 #include "build/StandardBuildSystem.h"
 #include "macros/MacroSystem.h"
@@ -9,7 +10,7 @@
 
 #include <QDomElement>
 
-static const QString kCommon = QStringLiteral("Common");
+static const QString& kCommon = SettingText::Common;
 
 ProjectTemplates::ProjectTemplates() {
     load(defaultFileName());

@@ -1,12 +1,13 @@
 #include "project/Property.h"
 
+#include "base/SettingTexts.h"
 #include "macros/MacroSystem.h"
 #include "project/ProjectElement.h"
 #include "project/ProjectSystem.h"
 
 #include <QtGlobal>
 
-static const QString kCommon = QStringLiteral("Common");
+static const QString& kCommon = SettingText::Common;
 
 QString PropertyColour::name() const {
     if (!valid) return QString();
@@ -31,7 +32,7 @@ PropertyClass::PropertyClass(const QString& saveName, Type type, const QString& 
                              const QString& defaultValue)
     : m_saveName(saveName), m_group(group), m_shortDescription(shortDescription),
       m_longDescription(longDescription), m_defaultValue(defaultValue), m_type(type) {
-    if (type == Boolean && m_defaultValue.isEmpty()) m_defaultValue = QStringLiteral("No");
+    if (type == Boolean && m_defaultValue.isEmpty()) m_defaultValue = SettingText::No;
 }
 
 PropertyClass::PropertyClass(const QString& saveName, Type type, int minimum, int maximum,
@@ -64,8 +65,7 @@ PropertyClass::PropertyClass(const QString& saveName, const QString& group,
       m_longDescription(longDescription), m_defaultValue(defaultValue.name()), m_type(Colour) {}
 
 QStringList PropertyClass::enumerates() const {
-    if (m_type == Boolean && m_enumerates.isEmpty())
-        return {QStringLiteral("No"), QStringLiteral("Yes")};
+    if (m_type == Boolean && m_enumerates.isEmpty()) return {SettingText::No, SettingText::Yes};
     return m_enumerates;
 }
 
