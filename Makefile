@@ -11,10 +11,11 @@ all: build
 setup:
 	@sh scripts/setup
 
-$(BUILD)/build.ninja: | setup
-	cmake -S . -B $(BUILD) -G Ninja
-
-configure: setup $(BUILD)/build.ninja
+# The tests are configured (and so built) only once something asks for them;
+# a build directory made by "make demo" gains them on the next "make test".
+configure: setup
+	@if [ ! -f $(BUILD)/build.ninja ] || grep -q '^BUILD_TESTING:BOOL=OFF$$' $(BUILD)/CMakeCache.txt; then \
+	  cmake -S . -B $(BUILD) -G Ninja -DBUILD_TESTING=ON; fi
 
 build: configure
 	cmake --build $(BUILD) -j $(JOBS)
@@ -22,7 +23,13 @@ build: configure
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
-demo: build
+# Only what the demo runs: the program, the stand-in toolchain and the
+# installation tree with its generated libraries and headers.
+DEMO_TARGETS = slipway toolchain_programs studio_data studio_generated
+
+demo: setup
+	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja -DBUILD_TESTING=OFF
+	cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
 	@sh scripts/demo $(BUILD)
 
 install: build
