@@ -1,8 +1,8 @@
 #include "build/BuildSystem.h"
 
 #include <QDir>
-#include <QFileInfo>
 
+#include "base/OsFiles.h"
 #include "base/Path.h"
 #include "base/SettingTexts.h"
 #include "build/Builder.h"
@@ -145,12 +145,12 @@ MacroMap BuildSystem::commonMacros(ProjectElement* element, const QString& confi
     map[QStringLiteral("Platform")] = projectSystem->platform(element).toLower();
 
     if (ProjectElement* solution = ProjectSystem::solutionContaining(element)) {
-        const QFileInfo info(solution->getPath().osPathQString());
-        const QString fileName = info.fileName();
-        map[QStringLiteral("SolutionDir")] = info.absolutePath();
+        const QString path = OsFiles::absolutePath(solution->getPath().osPathQString());
+        const QString fileName = OsFiles::fileNameOf(path);
+        map[QStringLiteral("SolutionDir")] = OsFiles::directoryOf(path);
         map[QStringLiteral("SolutionName")] = beforeFirstDot(fileName);
         map[QStringLiteral("SolutionFileName")] = fileName;
-        map[QStringLiteral("SolutionPath")] = info.absoluteFilePath();
+        map[QStringLiteral("SolutionPath")] = path;
         map[QStringLiteral("SolutionExt")] = afterFirstDot(fileName);
     }
 
@@ -444,14 +444,14 @@ void BuildSystem::clearCaches() {
 // Directories
 
 void BuildSystem::ensureDirExists(const QString& fileName) {
-    recursiveMkdir(QFileInfo(fileName).absolutePath());
+    recursiveMkdir(OsFiles::absolutePath(OsFiles::directoryOf(fileName)));
 }
 
 void BuildSystem::recursiveMkdir(const QString& directory) {
-    const QString absolute = QDir::cleanPath(QFileInfo(directory).absoluteFilePath());
-    if (absolute == QLatin1String("/") || QFileInfo(absolute).isDir()) return;
-    recursiveMkdir(QDir::cleanPath(absolute + QStringLiteral("/..")));
-    QDir().mkdir(absolute);
+    const QString absolute = OsFiles::absolutePath(directory);
+    if (absolute == QLatin1String("/") || OsFiles::isDir(absolute)) return;
+    recursiveMkdir(OsFiles::directoryOf(absolute));
+    OsFiles::makeDir(absolute);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "build/Builtins.h"
 
+#include "base/OsFiles.h"
 #include "base/QTx.h"
 #include "xml/XmlBuiltins.h"
 
@@ -81,7 +82,7 @@ void cp(const QString& directory, const QString& source, const QString& destinat
         QString& errorText) {
     const QString from = getAbsPath(directory, source);
     const QString to = getAbsPath(directory, destination);
-    if (QFileInfo::exists(to) || QFileInfo(to).isSymLink()) QTx::removeFile(to);
+    if (OsFiles::exists(to) || OsFiles::isSymLink(to)) QTx::removeFile(to);
     if (!QTx::copyFile(from, to)) errorText = QStringLiteral("cp failed");
 }
 

@@ -1,10 +1,8 @@
 #include "build/DependencyLog.h"
 
+#include "base/OsFiles.h"
+
 #include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstring>
 
@@ -78,7 +76,7 @@ DependencyLog::DependencyLog(const QString& path) : m_path(path) {}
 
 QString DependencyLog::pathFor(const QString& directory, const QString& solutionPath) {
     const QByteArray key =
-        QCryptographicHash::hash(QFileInfo(solutionPath).absoluteFilePath().toUtf8(),
+        QCryptographicHash::hash(OsFiles::osName(OsFiles::absolutePath(solutionPath)),
                                  QCryptographicHash::Sha1)
             .toHex()
             .left(16);
@@ -93,9 +91,8 @@ bool DependencyLog::sameStamp(const FileStat& a, const FileStat& b) {
 bool DependencyLog::load() {
     m_entries.clear();
     m_dirty = false;
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray data = file.readAll();
+    QByteArray data;
+    if (!OsFiles::readAll(m_path, data)) return false;
     if (data.size() < qsizetype(sizeof kMagic) ||
         std::memcmp(data.constData(), kMagic, sizeof kMagic))
         return false;
@@ -148,10 +145,8 @@ bool DependencyLog::save() {
     }
     for (int i = 0; i < 4; ++i)
         out[qsizetype(sizeof kMagic) + i] = char(total >> (8 * i));
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(out) != out.size() || !file.commit())
-        return false;
+    OsFiles::makePath(OsFiles::directoryOf(m_path));
+    if (!OsFiles::replace(m_path, out)) return false;
     m_dirty = false;
     return true;
 }

@@ -3,6 +3,7 @@
 #include "base/EnvironmentSettings.h"
 #include "base/HException.h"
 #include "base/HReporter.h"
+#include "base/OsFiles.h"
 #include "base/QTx.h"
 #include "driver/Process.h"
 #include "driver/SlipwayArgParse.h"
@@ -21,10 +22,10 @@ int runGuarded(const std::function<int()>& body) {
     } catch (const SolutionLoadError& e) {
         if (e.hasPosition)
             std::fprintf(stderr, "load error: bad XML file - %s\n",
-                         e.message.toLocal8Bit().constData());
+                         OsFiles::osName(e.message).constData());
         else
-            std::fprintf(stderr, "load error: %s%s\n", e.fileName.toLocal8Bit().constData(),
-                         e.message.toLocal8Bit().constData());
+            std::fprintf(stderr, "load error: %s%s\n", OsFiles::osName(e.fileName).constData(),
+                         OsFiles::osName(e.message).constData());
     } catch (...) {
         std::fputs("Internal error detected\n", stderr);
     }

@@ -1,5 +1,7 @@
 #include "driver/Process.h"
 
+#include "base/OsFiles.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -89,12 +91,12 @@ int spawnProcess(const QStringList& command, bool wait, const QString& directory
     std::vector<QByteArray> words;
     words.reserve(command.size());
     for (const QString& word : command)
-        words.push_back(word.toLatin1());
+        words.push_back(OsFiles::osName(word));
     std::vector<char*> argv;
     for (QByteArray& word : words)
         argv.push_back(word.data());
     argv.push_back(nullptr);
-    const QByteArray dir = directory.toLatin1();
+    const QByteArray dir = OsFiles::osName(directory);
 
     // The child inherits our stdout; pending output must come before its own.
     std::fflush(stdout);

@@ -1,11 +1,10 @@
 #include "driver/SlipwayBuilder.h"
 
+#include "base/OsFiles.h"
 #include "build/Builtins.h"
 #include "build/StandardBuildSystem.h"
 #include "driver/Process.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <unistd.h>
 
 SlipwayBuilder::SlipwayBuilder(bool echo, bool show, FILE* out)
@@ -49,8 +48,7 @@ namespace {
 void ensureDirectoriesFor(const QStringList& files) {
     for (const QString& file : files) {
         if (file.isEmpty()) continue;
-        const QString dir = QFileInfo(file).absolutePath();
-        if (!QFileInfo::exists(dir)) QDir().mkpath(dir);
+        OsFiles::makePath(OsFiles::absolutePath(OsFiles::directoryOf(file)));
     }
 }
 
@@ -65,7 +63,7 @@ void SlipwayBuilder::setOutputFiles(const QStringList& files) {
     ensureDirectoriesFor(files);
     for (const QString& file : files) {
         if (file.isEmpty()) continue;
-        StepOutput output{file.toLatin1(), false, {}};
+        StepOutput output{OsFiles::osName(file), false, {}};
         output.existed = ::stat(output.path.constData(), &output.before) == 0;
         m_stepOutputs.push_back(output);
     }

@@ -1,5 +1,6 @@
 #include "driver/SolutionRun.h"
 
+#include "base/OsFiles.h"
 #include "build/StandardBuildSystem.h"
 #include "driver/SlipwayArgParse.h"
 #include "driver/SlipwayBuilder.h"
@@ -8,16 +9,16 @@
 #include "toolchain/MSP430BuildSystem.h"
 #include "toolchain/MSP430ProjectSystem.h"
 
-#include <QStandardPaths>
+#include <QDir>
 
 #include <cstdio>
 
 namespace {
 
 void printListing(const char* header, const QString& name, const QStringList& names) {
-    std::printf(header, name.toLocal8Bit().constData());
+    std::printf(header, OsFiles::osName(name).constData());
     for (const QString& n : names)
-        std::printf("%s\n", n.toLocal8Bit().constData());
+        std::printf("%s\n", OsFiles::osName(n).constData());
     std::fflush(stdout);
 }
 
@@ -74,9 +75,10 @@ int runSolution(const SlipwayArgParse& args, const QString& studioDir) {
 
     // Dependencies read from object files are remembered between runs in the
     // user's cache directory, so a build with nothing to do opens no object.
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
-    if (!cache.isEmpty())
-        buildSystem->setDependencyLogDirectory(cache + QStringLiteral("/slipway"));
+    // (Read as bytes: a relative or empty setting means the default.)
+    QString cache = OsFiles::environmentPath("XDG_CACHE_HOME");
+    if (!cache.startsWith(QLatin1Char('/'))) cache = OsFiles::homeDir() + QStringLiteral("/.cache");
+    buildSystem->setDependencyLogDirectory(QDir::cleanPath(cache + QStringLiteral("/slipway")));
 
     projectSystem->loadSolution(args.solutionFile);
 

@@ -1,5 +1,6 @@
 #include "objfile/Archive.h"
 
+#include "base/OsFiles.h"
 #include "base/QTx.h"
 #include "build/Builder.h"
 
@@ -21,9 +22,7 @@ void writeLE(char* p, uint32_t v) {
         p[i] = char(uint8_t(v >> (8 * i)));
 }
 
-QByteArray osName(const QString& path) {
-    return path.toLatin1();
-}
+using OsFiles::osName;
 
 } // namespace
 
@@ -78,8 +77,8 @@ int Archive2::open(QFile* file, const QString& path) {
 }
 
 int Archive2::open(const QString& path) {
-    auto file = std::make_unique<QFile>(path);
-    if (!file->open(QIODevice::ReadOnly)) return open(nullptr, path);
+    auto file = std::make_unique<QFile>();
+    if (!OsFiles::open(*file, path, QIODevice::ReadOnly)) return open(nullptr, path);
     return open(file.release(), path);
 }
 
@@ -107,8 +106,8 @@ int Archive2::write(const QString& path) {
         m_error = QStringLiteral("FATAL: write error on ") + path + QStringLiteral(".\n");
         return int(WriteError);
     };
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) return writeError();
+    QFile out;
+    if (!OsFiles::open(out, path, QIODevice::WriteOnly | QIODevice::Truncate)) return writeError();
 
     const uint32_t count = uint32_t(m_members.size());
     QByteArray head(HeaderSize + qsizetype(count) * ArchiveChunk2::EntrySize, '\0');
@@ -129,13 +128,14 @@ int Archive2::write(const QString& path) {
 
     char block[1024];
     for (const ArchiveChunk2& chunk : m_members) {
-        QFile in(chunk.source);
+        QFile in;
         const auto readError = [&] {
             m_error =
                 QStringLiteral("FATAL: read error on ") + chunk.source + QStringLiteral(".\n");
             return int(WriteError);
         };
-        if (!in.open(QIODevice::ReadOnly) || !in.seek(chunk.offset)) return readError();
+        if (!OsFiles::open(in, chunk.source, QIODevice::ReadOnly) || !in.seek(chunk.offset))
+            return readError();
         for (uint32_t left = chunk.size; left > 0;) {
             const qint64 want = qMin<qint64>(left, qint64(sizeof block));
             if (in.read(block, want) != want) return readError();
@@ -158,7 +158,7 @@ void Archive2::close() {
 
 void Archive2::remove() {
     close();
-    if (!m_path.isEmpty()) QFile::remove(m_path);
+    if (!m_path.isEmpty()) OsFiles::remove(m_path);
     m_path.clear();
 }
 
@@ -171,7 +171,7 @@ void addToRemoveFromArchive(const QString& package, const QString& member, const
 
     // A missing or unreadable package is an empty one; never reuse a stale copy.
     const QString decompressed = package + QStringLiteral(".decompressed");
-    QFile::remove(decompressed);
+    OsFiles::remove(decompressed);
     Archive2 old;
     if (!QTx::decompressFile(package, decompressed) || old.open(decompressed) != Archive2::Ok)
         old.open(nullptr, decompressed);
@@ -227,10 +227,9 @@ void addToRemoveFromArchive(const QString& package, const QString& member, const
         // not the temporary that was being written.
         const QString why = updated.errorText().trimmed();
         report(&Builder::error, why.startsWith(QStringLiteral("FATAL: read ")) ? why : writeError);
-    } else if (!QTx::compressFile(plain, packed) ||
-               ::rename(osName(packed).constData(), osName(package).constData()) != 0) {
+    } else if (!QTx::compressFile(plain, packed) || !OsFiles::rename(packed, package)) {
         report(&Builder::error, writeError);
     }
-    QFile::remove(plain);
-    QFile::remove(packed);
+    OsFiles::remove(plain);
+    OsFiles::remove(packed);
 }

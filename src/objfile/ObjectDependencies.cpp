@@ -3,6 +3,7 @@
 #include "base/HByteStream.h"
 #include "base/HException.h"
 #include "base/HString.h"
+#include "base/OsFiles.h"
 #include "objfile/VornMSP430Reader.h"
 
 #include <new>
@@ -10,7 +11,7 @@
 QStringList readObjectFileDependenciesOrThrow(const QString& objectFile) {
     // Lazy: a quick read stops after the information block, so the rest of
     // the object is never read from disk.
-    HFileInputByteStream stream(objectFile.toLatin1().toStdString(), true);
+    HFileInputByteStream stream(OsFiles::osName(objectFile).toStdString(), true);
     VornMSP430Reader reader(stream, false);
     VornModule* module = reader.readFileQuickly(false);
     QStringList result;

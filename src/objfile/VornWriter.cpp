@@ -1,6 +1,7 @@
 #include "objfile/VornWriter.h"
 
 #include "base/HString.h"
+#include "base/OsFiles.h"
 #include "objfile/VornTags.h"
 
 #include <QFile>
@@ -108,8 +109,8 @@ QByteArray VornWriter::finish() const {
 }
 
 bool VornWriter::writeFile(const QString& path) const {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    QFile file;
+    if (!OsFiles::open(file, path, QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     const QByteArray data = finish();
     const bool ok = file.write(data) == data.size();
     file.close();

@@ -1,5 +1,6 @@
 #include "project/ProjectElement.h"
 
+#include "base/OsFiles.h"
 #include "macros/MacroSystem.h"
 #include "project/ProjectSystem.h"
 
@@ -247,7 +248,7 @@ const Path& ProjectElement::getPath() {
 QFileInfo ProjectElement::getQFileInfo() {
     computePaths();
     // Fresh each time: files change while a build runs, and a cached status would go stale.
-    return QFileInfo(m_path.osPathQString());
+    return QFileInfo(OsFiles::qtName(m_path.osPathQString()));
 }
 
 QString ProjectElement::getRelativePath() {
@@ -260,7 +261,7 @@ QString ProjectElement::getProjectDirectory() {
         // Files ask their project, which works the directory out once.
         ProjectElement* owner = projectOrSolution(this);
         if (!owner)
-            m_projectDirectory = QDir::currentPath();
+            m_projectDirectory = OsFiles::currentDir();
         else if (owner != this)
             m_projectDirectory = owner->getProjectDirectory();
         else

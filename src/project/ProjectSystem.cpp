@@ -1,5 +1,6 @@
 #include "project/ProjectSystem.h"
 
+#include "base/OsFiles.h"
 #include "base/SettingTexts.h"
 #include "driver/Branding.h"
 #include "macros/MacroSystem.h"
@@ -180,7 +181,7 @@ QString ProjectSystem::projectDirectoryPath(ProjectElement* element) const {
         if (s && s->pathKnown())
             base = QFileInfo(s->getPath().osPathQString()).path();
         else
-            base = QDir::currentPath();
+            base = OsFiles::currentDir();
         dir = base + QLatin1Char('/') + dir;
     }
     return QDir::cleanPath(dir);
@@ -189,10 +190,8 @@ QString ProjectSystem::projectDirectoryPath(ProjectElement* element) const {
 bool ProjectSystem::relativeDirPath(const QString& fromDir, const QString& toDir, QString& out) {
     out.clear();
     if (toDir == QLatin1String(".")) return true;
-    QStringList from =
-        QDir::cleanPath(QDir(fromDir).absolutePath()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    QStringList to =
-        QDir::cleanPath(QDir(toDir).absolutePath()).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QStringList from = OsFiles::absolutePath(fromDir).split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QStringList to = OsFiles::absolutePath(toDir).split(QLatin1Char('/'), Qt::SkipEmptyParts);
     int common = 0;
     while (common < from.size() && common < to.size() && from[common] == to[common])
         ++common;
@@ -210,7 +209,7 @@ QString ProjectSystem::relativeFilePath(const QString& fromDir, const QString& f
     QString dir;
     if (relativeDirPath(fromDir, info.path(), dir))
         return dir.isEmpty() ? info.fileName() : dir + QLatin1Char('/') + info.fileName();
-    return info.absoluteFilePath();
+    return OsFiles::absolutePath(file);
 }
 
 QString ProjectSystem::expandGlobalMacros(const QString& text) const {
@@ -242,7 +241,7 @@ ProjectElement* ProjectSystem::findRelativeFile(ProjectElement* element, const Q
 }
 
 ProjectElement* ProjectSystem::findAbsoluteFile(ProjectElement* element, const QString& path) {
-    Path wanted(QFileInfo(path).absoluteFilePath());
+    Path wanted(OsFiles::absolutePath(path));
     return findInSubtree(
         element, [&wanted](ProjectElement* e) { return e->isFile() && e->getPath() == wanted; });
 }

@@ -1,9 +1,8 @@
 #include "project/ProjectSystem.h"
 
+#include "base/OsFiles.h"
 #include "base/QTx.h"
 #include "build/Builder.h"
-
-#include <QFileInfo>
 
 // Configurations, resolution of settings, and the change records that tell
 // whether a setting changed since an output was made.
@@ -173,18 +172,20 @@ PropertyValueList* ProjectSystem::settingsFor(ProjectElement* element,
     auto editable = [list, element](PropertyClass* cls, const QString& configuration) {
         appendValue(list, new ProjectPropertyValue(cls, configuration, element));
     };
-    auto fileDates = [&](const QFileInfo& info) {
-        QDateTime created = info.birthTime();
-        if (!created.isValid()) created = info.metadataChangeTime();
-        fixed(m_dateCreated, QTx::friendlyDate(created));
-        fixed(m_dateModified, QTx::friendlyDate(info.lastModified()));
+    auto fileDates = [&](const QString& path) {
+        const OsFiles::Status st = OsFiles::status(path);
+        auto local = [&st](qint64 seconds) {
+            return st.exists ? QDateTime::fromSecsSinceEpoch(seconds) : QDateTime();
+        };
+        fixed(m_dateCreated, QTx::friendlyDate(local(st.createdSeconds)));
+        fixed(m_dateModified, QTx::friendlyDate(local(st.modifiedSeconds)));
     };
     switch (element->kind()) {
     case ProjectElement::Solution: {
-        QFileInfo info(element->getPath().osPathQString());
+        const QString path = element->getPath().osPathQString();
         fixed(m_name, element->name());
-        fixed(m_solutionFileName, info.filePath());
-        fileDates(info);
+        fixed(m_solutionFileName, path);
+        fileDates(path);
         editable(m_macros, configuration);
         break;
     }
@@ -201,12 +202,12 @@ PropertyValueList* ProjectSystem::settingsFor(ProjectElement* element,
         editable(m_filter, Common);
         break;
     case ProjectElement::File: {
-        QFileInfo info = element->getQFileInfo();
-        fixed(m_name, info.fileName());
-        fixed(m_fullPath, element->getPath().osPathQString());
+        const QString path = element->getPath().osPathQString();
+        fixed(m_name, OsFiles::fileNameOf(path));
+        fixed(m_fullPath, path);
         fixed(m_fileName, element->attribute(kFileName));
         fixed(m_relativePath, element->getRelativePath());
-        fileDates(info);
+        fileDates(path);
         break;
     }
     case ProjectElement::Configuration:

@@ -1,5 +1,6 @@
 #include "project/ProjectSystem.h"
 
+#include "base/OsFiles.h"
 #include "driver/Branding.h"
 #include "project/ProjectTemplates.h"
 
@@ -64,14 +65,13 @@ struct LoadStackEntry {
 
 ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QString& fileName) {
     QString path = fileName;
-    if (!QFileInfo::exists(path) && !baseDir.isEmpty())
-        path = baseDir + QLatin1Char('/') + fileName;
-    QFileInfo info(path);
-    if (!info.exists()) throw SolutionLoadError(path, QStringLiteral(" does not exist"));
-    QFile file(path);
-    if (info.isDir() || !file.open(QIODevice::ReadOnly))
+    if (!OsFiles::exists(path) && !baseDir.isEmpty()) path = baseDir + QLatin1Char('/') + fileName;
+    const OsFiles::Status info = OsFiles::status(path);
+    if (!info.exists) throw SolutionLoadError(path, QStringLiteral(" does not exist"));
+    QFile file;
+    if (info.isDir || !OsFiles::open(file, path, QIODevice::ReadOnly))
         throw SolutionLoadError(path, QStringLiteral(" cannot access"));
-    QString absolute = QDir::cleanPath(info.absoluteFilePath());
+    QString absolute = OsFiles::absolutePath(path);
     // Repeated imports are allowed, but a chain of files each importing the
     // next twice would otherwise multiply without end.
     if (m_loadStack.isEmpty()) m_filesLoaded = 0;
@@ -464,8 +464,8 @@ bool ProjectSystem::saveProjectFile(ProjectElement* solution, const QString& fil
     QDomDocument document = toDocument(solution);
     QString text = QStringLiteral("<!DOCTYPE ") + document.doctype().name() + QStringLiteral(">\n");
     writeXml(text, document.documentElement(), 0);
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+    QFile file;
+    if (!OsFiles::open(file, fileName, QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     QByteArray bytes = text.toUtf8();
     if (file.write(bytes) != bytes.size()) return false;
     file.close();

@@ -1,6 +1,7 @@
 #include "xml/MemoryMap.h"
 
 #include "base/Hint64.h"
+#include "base/OsFiles.h"
 #include "base/Path.h"
 #include "macros/MacroSystem.h"
 
@@ -162,6 +163,12 @@ MemoryMapElement* asMapElement(XMLNode* node) {
     return node && node->isElement() ? dynamic_cast<MemoryMapElement*>(node) : nullptr;
 }
 
+// Invalid for a missing file, as QFileInfo gives it.
+QDateTime modificationTime(const QString& path) {
+    const OsFiles::Status st = OsFiles::status(path);
+    return st.exists ? QDateTime::fromMSecsSinceEpoch(st.modifiedNs / 1000000) : QDateTime();
+}
+
 qint64 seconds(const QDateTime& t) {
     return t.isValid() ? t.toSecsSinceEpoch() : 0;
 }
@@ -187,11 +194,10 @@ bool MemoryMap::load(const QString& fileName, const QString& macroText) {
     m_macroText = macroText;
     const QString path = expandedName(fileName);
     if (!XMLPP2::load(path, macroText)) return false;
-    const QFileInfo info(path);
     m_fileName = fileName;
-    m_importDir = info.path();
-    m_lastModified = info.lastModified();
-    m_readOnly = !info.isWritable();
+    m_importDir = OsFiles::directoryOf(path);
+    m_lastModified = modificationTime(path);
+    m_readOnly = !OsFiles::isWritable(path);
     processImports();
     fixupAddresses(getRoot(), 0);
     return true;
@@ -210,7 +216,7 @@ QString MemoryMap::importPath(const MemoryMapElement* import) const {
     // that is no file there is taken from the importing map's directory, which
     // is what a run from another directory needs.
     const QString name = expandedName(import->attributeString("filename"));
-    if (m_importDir.isEmpty() || !QFileInfo(name).isRelative() || QFileInfo::exists(name))
+    if (m_importDir.isEmpty() || !QFileInfo(name).isRelative() || OsFiles::exists(name))
         return name;
     return m_importDir + "/" + name;
 }
@@ -312,15 +318,14 @@ MemoryMapElement* MemoryMap::getSegment(const QString& name) const {
 }
 
 bool MemoryMap::upToDate() const {
-    const QFileInfo info(expandedName(m_fileName));
-    if (info.lastModified() != m_lastModified) return false;
+    if (modificationTime(expandedName(m_fileName)) != m_lastModified) return false;
     XMLElement* r = root();
     if (!r) return true;
     for (XMLNode* c = r->firstChild(); c; c = c->nextSibling()) {
         const MemoryMapElement* e = asMapElement(c);
         if (!e || !e->importOrigin()) continue;
-        const QFileInfo imported(importPath(e->importOrigin()));
-        if (seconds(imported.lastModified()) > seconds(m_lastModified)) return false;
+        const QDateTime imported = modificationTime(importPath(e->importOrigin()));
+        if (seconds(imported) > seconds(m_lastModified)) return false;
     }
     return true;
 }

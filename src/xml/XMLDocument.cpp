@@ -1,5 +1,7 @@
 #include "xml/XMLDocument.h"
 
+#include "base/OsFiles.h"
+
 #include <QFile>
 #include <cstring>
 
@@ -495,9 +497,8 @@ void XMLDocument::setError(const QByteArray& text, int line) {
 }
 
 bool XMLDocument::load(const QString& path) {
-    QFile f(path);
-    // An empty name is refused here: Qt would warn about it on stderr.
-    if (path.isEmpty() || !f.open(QIODevice::ReadOnly)) {
+    QFile f;
+    if (!OsFiles::open(f, path, QIODevice::ReadOnly)) {
         setError("couldn't read " + path.toUtf8());
         return false;
     }
@@ -565,8 +566,8 @@ QByteArray XMLDocument::toByteArray(unsigned indentation) const {
 
 bool XMLDocument::save(const QString& path, unsigned indentation) {
     m_indentation = indentation;
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    QFile f;
+    if (!OsFiles::open(f, path, QIODevice::WriteOnly | QIODevice::Truncate)) {
         setError("couldn't write " + path.toUtf8());
         return false;
     }

@@ -1,5 +1,6 @@
 #include "xml/XmlBuiltins.h"
 
+#include "base/OsFiles.h"
 #include "xml/MemoryMap.h"
 #include "xml/RegisterHeader.h"
 #include "xml/XmlPP.h"
@@ -42,11 +43,11 @@ bool xmlcp(const QString& dir, const QString& src, const QString& dst, const QSt
         errorText = "xmlpp failed " + message;
         return false;
     }
-    QFile::remove(destination);
-    QFile out(destination);
+    OsFiles::remove(destination);
+    QFile out;
     const QByteArray text = pp.toByteArray(2);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate) || out.write(text) != text.size() ||
-        !out.flush()) {
+    if (!OsFiles::open(out, destination, QIODevice::WriteOnly | QIODevice::Truncate) ||
+        out.write(text) != text.size() || !out.flush()) {
         errorText = "xmlpp can't write " + destination;
         return false;
     }
@@ -70,9 +71,9 @@ bool mkhdr(const QString& dir, const QString& mapFile, const QString& headerFile
         return false;
     }
 
-    QFile::remove(headerPath);
-    QFile file(headerPath);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    OsFiles::remove(headerPath);
+    QFile file;
+    if (!OsFiles::open(file, headerPath, QIODevice::WriteOnly | QIODevice::Truncate)) {
         errorText = "mkhdr can't create " + headerPath;
         return false;
     }
@@ -81,7 +82,7 @@ bool mkhdr(const QString& dir, const QString& mapFile, const QString& headerFile
     out.flush();
     if (out.status() != QTextStream::Ok || !file.flush()) {
         file.close();
-        QFile::remove(headerPath);
+        OsFiles::remove(headerPath);
         errorText = "mkhdr can't create " + headerPath;
         return false;
     }

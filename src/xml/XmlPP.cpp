@@ -1,5 +1,6 @@
 #include "xml/XmlPP.h"
 
+#include "base/OsFiles.h"
 #include "driver/Branding.h"
 #include "macros/MacroSystem.h"
 
@@ -131,8 +132,8 @@ bool XmlPP::setContent(QDomDocument& document, const QByteArray& text, QString* 
 
 bool XmlPP::load(const QString& fileName, const QString& macroText, bool expand,
                  QString* errorMessage, int* errorLine, int* errorColumn) {
-    QFile file(fileName);
-    if (fileName.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!OsFiles::open(file, fileName, QIODevice::ReadOnly)) {
         if (errorMessage) *errorMessage = "couldn't read " + fileName;
         if (errorLine) *errorLine = 0;
         if (errorColumn) *errorColumn = 0;
@@ -314,8 +315,8 @@ QDomNode XmlPP::processInclude(QDomElement e, const QString& currentFile, const 
         return next;
     }
     ++m_includes;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QFile file;
+    if (!OsFiles::open(file, path, QIODevice::ReadOnly)) {
         warn(openWarning + path);
         return next;
     }

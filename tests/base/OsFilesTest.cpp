@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -47,6 +48,12 @@ TEST(OsFilesTest, EveryPrimitiveReachesTheSameBytes) {
         EXPECT_TRUE(OsFiles::exists(dir + "/s.ini"));
 
         EXPECT_EQ(OsFiles::canonicalPath(dir + "/../" + name), dir);
+
+        // QTemporaryDir could not remove names that are not UTF-8.
+        for (const QString& entry : OsFiles::entries(dir))
+            OsFiles::remove(dir + "/" + entry);
+        ::rmdir(OsFiles::osName(dir).constData());
+        ::rmdir(OsFiles::osName(OsFiles::directoryOf(dir)).constData());
     }
 }
 

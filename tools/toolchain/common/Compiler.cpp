@@ -6,8 +6,9 @@
 #include "common/Preprocessor.h"
 #include "common/Symbols.h"
 
+#include "base/OsFiles.h"
+
 #include <QCryptographicHash>
-#include <QDir>
 
 namespace {
 
@@ -112,7 +113,7 @@ bool applyMacros(const CompilerOptions& options, Preprocessor& preprocessor,
 }
 
 QString absolute(const QString& path) {
-    return path.startsWith('/') ? path : QDir::cleanPath(QDir::currentPath() + '/' + path);
+    return path.startsWith('/') ? path : OsFiles::absolutePath(path);
 }
 
 QByteArray makeRule(const QString& target, const QStringList& files) {
@@ -133,8 +134,7 @@ int runCompiler(const char* tool, SourceLanguage language, int argc, char** argv
     diagnostics.setSuppressWarnings(options.noWarnings);
 
     const QString source = options.inputs[0];
-    if (QDir::cleanPath(QDir::current().absoluteFilePath(source)) ==
-        QDir::cleanPath(QDir::current().absoluteFilePath(options.output))) {
+    if (OsFiles::absolutePath(source) == OsFiles::absolutePath(options.output)) {
         diagnostics.error("the output " + options.output + " would overwrite the source");
         return 1;
     }

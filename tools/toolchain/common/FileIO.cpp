@@ -1,5 +1,7 @@
 #include "common/FileIO.h"
 
+#include "base/OsFiles.h"
+
 #include <QDir>
 
 #include <cerrno>
@@ -15,7 +17,7 @@ static QString systemError() {
 }
 
 bool readFile(const QString& path, QByteArray& contents, QString& error) {
-    const QByteArray osPath = path.toLatin1();
+    const QByteArray osPath = OsFiles::osName(path);
     int fd = ::open(osPath.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         error = path + ": " + systemError();
@@ -46,7 +48,7 @@ bool readFile(const QString& path, QByteArray& contents, QString& error) {
 }
 
 bool writeFile(const QString& path, const QByteArray& contents, QString& error) {
-    const QByteArray osPath = path.toLatin1();
+    const QByteArray osPath = OsFiles::osName(path);
     QByteArray temp = osPath + ".tmp" + QByteArray::number(qint64(::getpid()));
     int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
@@ -74,17 +76,15 @@ bool writeFile(const QString& path, const QByteArray& contents, QString& error) 
 }
 
 bool isRegularFile(const QString& path) {
-    struct stat st;
-    return ::stat(path.toLatin1().constData(), &st) == 0 && S_ISREG(st.st_mode);
+    return OsFiles::status(path).isFile;
 }
 
 bool isDirectory(const QString& path) {
-    struct stat st;
-    return ::stat(path.toLatin1().constData(), &st) == 0 && S_ISDIR(st.st_mode);
+    return OsFiles::isDir(path);
 }
 
 void removeFile(const QString& path) {
-    ::unlink(path.toLatin1().constData());
+    OsFiles::remove(path);
 }
 
 QString directoryOf(const QString& path) {

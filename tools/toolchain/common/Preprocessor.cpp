@@ -2,6 +2,8 @@
 
 #include "common/FileIO.h"
 
+#include "base/OsFiles.h"
+
 #include <QDir>
 
 namespace {
@@ -71,7 +73,7 @@ QByteArray firstIdentifier(const QByteArray& text, int* end = nullptr) {
 Preprocessor::Preprocessor(Diagnostics& diagnostics, const QStringList& userDirs,
                            const QStringList& systemDirs)
     : m_diagnostics(diagnostics), m_userDirs(userDirs), m_systemDirs(systemDirs),
-      m_workingDir(QDir::currentPath()) {}
+      m_workingDir(OsFiles::currentDir()) {}
 
 void Preprocessor::define(const QByteArray& name, const QByteArray& value) {
     m_macros.insert(name, value);
