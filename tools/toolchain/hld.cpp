@@ -187,16 +187,33 @@ QByteArray mapText(const LinkOptions& options, const QList<Module>& objects,
     return out.toLatin1();
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    Diagnostics diagnostics("hld");
-    LinkOptions options;
-    if (!parseArguments(argc, argv, options, diagnostics)) return 1;
-
+struct Inputs {
     QList<Module> objects;
     QList<Module> available; // library members, linked only when referenced
     QMap<QString, QStringList> libraryMembers;
+};
+
+void readLibrary(const QString& input, const QByteArray& data, Inputs& inputs,
+                 Diagnostics& diagnostics) {
+    QList<LibraryMember> members;
+    QString error;
+    if (!decodeLibrary(data, members, error)) {
+        diagnostics.error(input + ": " + error);
+        return;
+    }
+    QStringList& names = inputs.libraryMembers[input];
+    for (const LibraryMember& member : members) {
+        Module module;
+        if (!readModule(input, member.name, member.data, module, error))
+            diagnostics.error(input + '(' + member.name + "): " + error);
+        else
+            inputs.available.append(module);
+        names.append(member.name);
+    }
+}
+
+Inputs readInputs(const LinkOptions& options, Diagnostics& diagnostics) {
+    Inputs inputs;
     for (const QString& input : options.inputs) {
         QByteArray data;
         QString error;
@@ -205,20 +222,7 @@ int main(int argc, char** argv) {
             continue;
         }
         if (isLibrary(data)) {
-            QList<LibraryMember> members;
-            if (!decodeLibrary(data, members, error)) {
-                diagnostics.error(input + ": " + error);
-                continue;
-            }
-            QStringList& names = libraryMembers[input];
-            for (const LibraryMember& member : members) {
-                Module module;
-                if (!readModule(input, member.name, member.data, module, error))
-                    diagnostics.error(input + '(' + member.name + "): " + error);
-                else
-                    available.append(module);
-                names.append(member.name);
-            }
+            readLibrary(input, data, inputs, diagnostics);
             continue;
         }
         Module module;
@@ -226,33 +230,39 @@ int main(int argc, char** argv) {
             diagnostics.error(input + ": " + error);
             continue;
         }
-        objects.append(module);
+        inputs.objects.append(module);
     }
+    return inputs;
+}
 
-    // Library members join while they define a name that linked code uses;
-    // later libraries may satisfy earlier ones and the other way round.
+// Library members join while they define a name that linked code uses;
+// later libraries may satisfy earlier ones and the other way round.
+void addReferencedMembers(Inputs& inputs) {
     QSet<QString> referenced;
-    for (const Module& module : objects)
+    for (const Module& module : inputs.objects)
         for (const QString& name : module.references)
             referenced.insert(name);
     for (bool added = true; added;) {
         added = false;
-        for (int i = 0; i < available.size(); ++i) {
-            const Module& member = available[i];
+        for (int i = 0; i < inputs.available.size(); ++i) {
+            const Module& member = inputs.available[i];
             bool wanted = false;
             for (const QString& name : member.symbols + member.tentative)
                 wanted = wanted || referenced.contains(name);
             if (!wanted) continue;
             for (const QString& name : member.references)
                 referenced.insert(name);
-            objects.append(member);
-            available.removeAt(i--);
+            inputs.objects.append(member);
+            inputs.available.removeAt(i--);
             added = true;
         }
     }
+}
 
-    // Code goes where the code section is placed, each object after the last.
-    ExecutableImage image;
+// Code goes where the code section is placed, each object after the last.
+// Fills the image and definedIn (symbol to the module that defines it).
+void layOut(const LinkOptions& options, const QList<Module>& objects, ExecutableImage& image,
+            QMap<QString, QString>& definedIn, Diagnostics& diagnostics) {
     image.inputs = options.inputs;
     quint32 limit = 0;
     bool bounded = false;
@@ -265,7 +275,6 @@ int main(int argc, char** argv) {
             limit = placement.end - placement.start;
         }
     }
-    QMap<QString, QString> definedIn;
     QList<QPair<QString, quint32>> tentative;
     QMap<QString, QString> tentativeIn;
     for (const Module& module : objects) {
@@ -303,6 +312,20 @@ int main(int argc, char** argv) {
         diagnostics.error("section " + codeSection +
                           " does not fit: " + QString::number(image.bytes.size()) +
                           " bytes in a range of " + QString::number(limit));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    Diagnostics diagnostics("hld");
+    LinkOptions options;
+    if (!parseArguments(argc, argv, options, diagnostics)) return 1;
+
+    Inputs inputs = readInputs(options, diagnostics);
+    addReferencedMembers(inputs);
+    ExecutableImage image;
+    QMap<QString, QString> definedIn;
+    layOut(options, inputs.objects, image, definedIn, diagnostics);
 
     if (diagnostics.failed()) {
         ToolFiles::removeFile(options.output);
@@ -311,9 +334,9 @@ int main(int argc, char** argv) {
     QString error;
     if (!ToolFiles::writeFile(options.output, encodeExecutable(image), error) ||
         (!options.mapFile.isEmpty() &&
-         !ToolFiles::writeFile(options.mapFile,
-                               mapText(options, objects, libraryMembers, image, definedIn),
-                               error))) {
+         !ToolFiles::writeFile(
+             options.mapFile,
+             mapText(options, inputs.objects, inputs.libraryMembers, image, definedIn), error))) {
         diagnostics.error(error);
         ToolFiles::removeFile(options.output);
         return 1;
