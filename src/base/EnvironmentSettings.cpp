@@ -1,7 +1,7 @@
 #include "base/EnvironmentSettings.h"
 
+#include "base/Branding.h"
 #include "base/OsFiles.h"
-#include "driver/Branding.h"
 
 #include <QSettings>
 #include <atomic>

@@ -2,10 +2,10 @@
 
 #include <QDir>
 
+#include "base/Builder.h"
 #include "base/OsFiles.h"
 #include "base/Path.h"
 #include "base/SettingTexts.h"
-#include "build/Builder.h"
 #include "build/PropertyCatalogue.h"
 #include "project/ProjectSystem.h"
 

@@ -3,12 +3,12 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include "base/Branding.h"
+#include "base/Builder.h"
 #include "base/Path.h"
 #include "base/SettingTexts.h"
-#include "build/Builder.h"
 #include "build/Builtins.h"
 #include "build/PropertyCatalogue.h"
-#include "driver/Branding.h"
 #include "project/ProjectSystem.h"
 #include "project/PropertyValueGroup.h"
 

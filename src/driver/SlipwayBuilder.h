@@ -1,6 +1,6 @@
 #pragma once
 
-#include "build/Builder.h"
+#include "base/Builder.h"
 
 #include <QByteArray>
 #include <cstdio>

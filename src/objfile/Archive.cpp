@@ -1,8 +1,8 @@
 #include "objfile/Archive.h"
 
+#include "base/Builder.h"
 #include "base/OsFiles.h"
 #include "base/QTx.h"
-#include "build/Builder.h"
 
 #include <QFile>
 #include <cstring>

@@ -1,8 +1,8 @@
 #include "project/ProjectSystem.h"
 
+#include "base/Branding.h"
 #include "base/OsFiles.h"
 #include "base/SettingTexts.h"
-#include "driver/Branding.h"
 #include "macros/MacroSystem.h"
 #include "project/ProjectTemplates.h"
 

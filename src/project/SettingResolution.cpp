@@ -1,8 +1,8 @@
 #include "project/ProjectSystem.h"
 
+#include "base/Builder.h"
 #include "base/OsFiles.h"
 #include "base/QTx.h"
-#include "build/Builder.h"
 
 // Configurations, resolution of settings, and the change records that tell
 // whether a setting changed since an output was made.

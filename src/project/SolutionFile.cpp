@@ -1,7 +1,7 @@
 #include "project/ProjectSystem.h"
 
+#include "base/Branding.h"
 #include "base/OsFiles.h"
-#include "driver/Branding.h"
 #include "project/ProjectTemplates.h"
 
 #include <QDir>

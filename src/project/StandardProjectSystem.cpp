@@ -2,9 +2,9 @@
 
 #include <QFileInfo>
 
+#include "base/Branding.h"
 #include "base/QTx.h"
 #include "build/StandardBuildSystem.h"
-#include "driver/Branding.h"
 #include "project/PropertyValueGroup.h"
 #include "project/ToolDatabase.h"
 

@@ -1,7 +1,7 @@
 #include "toolchain/VornBuildSystem.h"
 
+#include "base/Builder.h"
 #include "base/EnvironmentSettings.h"
-#include "build/Builder.h"
 #include "build/PropertyCatalogue.h"
 #include "objfile/ObjectDependencies.h"
 #include "project/ProjectElement.h"

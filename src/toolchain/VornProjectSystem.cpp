@@ -1,6 +1,6 @@
 #include "toolchain/VornProjectSystem.h"
 
-#include "driver/Branding.h"
+#include "base/Branding.h"
 #include "toolchain/VornBuildSystem.h"
 
 #include <initializer_list>

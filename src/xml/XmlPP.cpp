@@ -1,7 +1,7 @@
 #include "xml/XmlPP.h"
 
+#include "base/Branding.h"
 #include "base/OsFiles.h"
-#include "driver/Branding.h"
 #include "macros/MacroSystem.h"
 
 #include <QFile>

@@ -18,7 +18,7 @@
 
 #include <memory>
 
-#include "build/Builder.h"
+#include "base/Builder.h"
 #include "build/FileSystem.h"
 #include "build/StandardBuildSystem.h"
 #include "project/StandardProjectSystem.h"

@@ -1,6 +1,6 @@
 #include "objfile/Archive.h"
+#include "base/Builder.h"
 #include "base/QTx.h"
-#include "build/Builder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "SolutionFixture.h"
 
-#include "build/Builder.h"
+#include "base/Builder.h"
 
 namespace {
 

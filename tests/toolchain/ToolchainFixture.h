@@ -15,7 +15,7 @@
 #include <memory>
 
 #include "QtPrinters.h"
-#include "build/Builder.h"
+#include "base/Builder.h"
 #include "macros/MacroSystem.h"
 #include "project/ProjectElement.h"
 #include "project/PropertyValueGroup.h"
