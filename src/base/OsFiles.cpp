@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace OsFiles {
@@ -79,7 +80,7 @@ Status status(const QString& path) {
     result.changedNs = qint64(st.stx_ctime.tv_sec) * 1000000000 + st.stx_ctime.tv_nsec;
     result.createdSeconds = (st.stx_mask & STATX_BTIME) ? st.stx_btime.tv_sec : st.stx_ctime.tv_sec;
     result.inode = st.stx_ino;
-    result.device = quint64(st.stx_dev_major) << 32 | st.stx_dev_minor;
+    result.device = makedev(st.stx_dev_major, st.stx_dev_minor); // as stat's st_dev
     return result;
 }
 
