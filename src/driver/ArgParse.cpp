@@ -93,13 +93,12 @@ void ArgParse::parse(int count, char** words) {
 }
 
 void ArgParse::parseArgsFromIndirectFile(const char* path) {
-    // Once the limit is reported, the files still open go on with their other
-    // words and lines but open no more files: with two "@" words per file the
-    // reads would otherwise multiply at every level.
-    if (m_indirectExhausted) return;
+    // Every "@" word is handled on its own: refused while 100 files are open,
+    // read otherwise. Files naming several others can still multiply the reads
+    // at every level, so one "@" word of the command line may cause at most
+    // maxIndirectFiles reads; past that each further "@" word is refused too.
     if (m_indirectDepth == maxIndirectDepth || m_indirectFilesRead == maxIndirectFiles) {
         error("too many indirect files");
-        m_indirectExhausted = m_indirectDepth > 0;
         return;
     }
     // A directory opens for reading but yields nothing: refuse it like a missing file.
@@ -123,10 +122,7 @@ void ArgParse::parseArgsFromIndirectFile(const char* path) {
         if (count > 0) parse(count, words);
     }
     std::fclose(file);
-    if (--m_indirectDepth == 0) {
-        m_indirectFilesRead = 0;
-        m_indirectExhausted = false;
-    }
+    if (--m_indirectDepth == 0) m_indirectFilesRead = 0;
 }
 
 int ArgParse::argifyLine(const char* fileName, int lineNumber, char* text, char** words) {

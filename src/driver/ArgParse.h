@@ -32,8 +32,9 @@ public:
 
     // Indirect files nest at most this deep.
     static const int maxIndirectDepth = 100;
-    // Files read for one "@" word of the command line, nested ones included.
-    static const int maxIndirectFiles = 1000;
+    // Files read for one "@" word of the command line, nested ones included:
+    // a bound on runaway multiplication, far beyond any real use.
+    static const int maxIndirectFiles = 100000;
     // A line of an indirect file is read in pieces of at most this many bytes.
     static const int lineBufferSize = 1024;
     // Words per line of an indirect file; a line with more is refused.
@@ -63,6 +64,5 @@ private:
     std::map<const char*, Option, Cstring_greater> m_options;
     int m_indirectDepth = 0;
     int m_indirectFilesRead = 0;
-    bool m_indirectExhausted = false;
     HReporter* m_report;
 };

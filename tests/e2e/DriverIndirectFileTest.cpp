@@ -67,6 +67,29 @@ TEST(DriverIndirectFile, SelfInclusionStopsOnce) {
     EXPECT_EQ(r.err, expected);
 }
 
+TEST(DriverIndirectFile, RepeatedFilesAndWordsAfterTheNestingLimit) {
+    e2e::Sandbox box;
+    const std::string p = box.prefix();
+    // The same file named a thousand times is read a thousand times.
+    box.write("opt", "-D ONE=1\n");
+    QByteArray many;
+    for (int i = 0; i < 1000; ++i)
+        many += "@opt\n";
+    box.write("many", many);
+    e2e::Result r = box.run({"@many", "-config", "D", "s.hzp"});
+    EXPECT_EQ(r.err.find(p), std::string::npos) << r.err;
+    EXPECT_EQ(storedMacros(box), "ONE=1");
+
+    // After a refusal at the nesting limit, later "@" words are still read.
+    box.write("self", "@self\n");
+    box.write("late", "-D LATE=2\n");
+    box.write("top", "@self\n@late\n");
+    r = box.run({"@top", "-config", "D", "s.hzp"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, p + "too many indirect files\n");
+    EXPECT_EQ(storedMacros(box), "LATE=2;ONE=1");
+}
+
 TEST(DriverIndirectFile, LongLinesAndManyWords) {
     e2e::Sandbox box;
     const std::string p = box.prefix();
