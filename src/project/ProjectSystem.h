@@ -245,15 +245,12 @@ private:
                               int depth);
     ProjectElement* buildTree(const QDomElement& xml, const QString& baseDir, const QString& file,
                               int depth);
-    ProjectElement* importElement(const QString& rawName, const QString& baseDir);
+    ProjectElement* importElement(const QString& rawName, const QString& baseDir, int depth);
     ProjectElement* loadInOnePass(const QByteArray& bytes, const QString& absolute,
                                   const QString& path);
     void upgrade(QDomDocument& document);
     void upgradeElement(QDomElement& element, int depth);
     void fillProjectMap(ProjectMap& map, const QString& prefix, ProjectElement* solution);
-    void buildOrderStep(ProjectElement* project, const QString& configuration,
-                        QList<ProjectElement*>& list, QList<ProjectElement*>& placing,
-                        QStringList* cycles);
     QString resolve(ProjectElement* element, const PropertyClass* cls, const QString& configuration,
                     bool& found) const;
     const QStringList& inheritedListFor(ProjectElement* element,
@@ -286,6 +283,7 @@ private:
     QStringList m_solutionNames;
     QStringList m_loadStack;
     int m_filesLoaded = 0;
+    int m_importDepth = 0; // where in the whole tree the file being loaded sits
     QMap<QString, QString> m_projectIds;
     QList<ProjectElement*> m_templateRequests;
     QList<std::function<void()>> m_loadedCallbacks;

@@ -49,9 +49,12 @@ void ProjectSystem::loadSolution(const QString& fileName) {
         callback();
 }
 
-static const int kMaxFilesLoaded = 1024;
-// Deeper trees are not solutions anyone writes; refusing them keeps the
-// recursive walks of the tree within the stack.
+// Files may be imported again and again, but a chain of files each importing
+// the next twice would multiply without end: a bound far beyond any real
+// solution stops it.
+static const int kMaxFilesLoaded = 100000;
+// Deeper trees, imported solutions included, are not solutions anyone writes;
+// refusing them keeps the recursive walks of the tree within the stack.
 static const int kMaxDepth = 256;
 
 namespace {
@@ -72,13 +75,14 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
     if (info.isDir || !OsFiles::open(file, path, QIODevice::ReadOnly))
         throw SolutionLoadError(path, QStringLiteral(" cannot access"));
     QString absolute = OsFiles::absolutePath(path);
-    // Repeated imports are allowed, but a chain of files each importing the
-    // next twice would otherwise multiply without end.
-    if (m_loadStack.isEmpty()) m_filesLoaded = 0;
-    if (++m_filesLoaded > kMaxFilesLoaded)
-        throw SolutionLoadError(path, QStringLiteral(" imports too many solutions"));
     if (m_loadStack.contains(absolute))
         throw SolutionLoadError(absolute, QStringLiteral(" solution already loaded"));
+    if (m_loadStack.isEmpty()) {
+        m_filesLoaded = 0;
+        m_importDepth = 0;
+    }
+    if (++m_filesLoaded > kMaxFilesLoaded)
+        throw SolutionLoadError(m_loadStack.last(), QStringLiteral(" imports too many solutions"));
 
     const QByteArray bytes = file.readAll();
     if (ProjectElement* solution = loadInOnePass(bytes, absolute, path)) {
@@ -119,7 +123,7 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
         throw SolutionLoadError(path, QStringLiteral(" not a solution file"));
     // The document model that upgrades older files takes time in the square
     // of the depth: refuse what the tree would refuse before building it.
-    if (!hasVersion && maxDepth > kMaxDepth + 1)
+    if (!hasVersion && maxDepth > kMaxDepth + 1 - m_importDepth)
         throw SolutionLoadError(path, QStringLiteral(" is nested too deeply"));
 
     const QString baseDirectory = QFileInfo(absolute).path();
@@ -130,13 +134,13 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
             QXmlStreamReader reader(bytes);
             reader.setNamespaceProcessing(false); // read names as written, like the DOM
             reader.readNextStartElement();
-            solution = buildTree(reader, baseDirectory, path, 0);
+            solution = buildTree(reader, baseDirectory, path, m_importDepth);
         } else {
             // Older files are rewritten as a document before the tree is built.
             QDomDocument document;
             document.setContent(bytes);
             upgrade(document);
-            solution = buildTree(document.documentElement(), baseDirectory, path, 0);
+            solution = buildTree(document.documentElement(), baseDirectory, path, m_importDepth);
         }
         solution->setPath(absolute);
     }
@@ -173,7 +177,7 @@ ProjectElement* ProjectSystem::loadInOnePass(const QByteArray& bytes, const QStr
     std::unique_ptr<ProjectElement> solution;
     try {
         LoadStackEntry entry(m_loadStack, absolute);
-        solution.reset(buildTree(reader, QFileInfo(absolute).path(), path, 0));
+        solution.reset(buildTree(reader, QFileInfo(absolute).path(), path, m_importDepth));
     } catch (const SolutionLoadError&) {
         solution.reset();
     }
@@ -187,8 +191,19 @@ ProjectElement* ProjectSystem::loadInOnePass(const QByteArray& bytes, const QStr
     return solution.release();
 }
 
-ProjectElement* ProjectSystem::importElement(const QString& rawName, const QString& baseDir) {
-    ProjectElement* imported = loadProjectFile(baseDir, expandGlobalMacros(rawName));
+ProjectElement* ProjectSystem::importElement(const QString& rawName, const QString& baseDir,
+                                             int depth) {
+    // The imported solution takes the place of the import element.
+    const int outer = m_importDepth;
+    m_importDepth = depth;
+    ProjectElement* imported = nullptr;
+    try {
+        imported = loadProjectFile(baseDir, expandGlobalMacros(rawName));
+    } catch (...) {
+        m_importDepth = outer;
+        throw;
+    }
+    m_importDepth = outer;
     imported->setAttributeQuietly(kFileName, rawName);
     imported->setImported(true);
     return imported;
@@ -201,7 +216,7 @@ ProjectElement* ProjectSystem::buildTree(QXmlStreamReader& xml, const QString& b
     if (tag == QLatin1String("import")) {
         QString raw = xml.attributes().value(kFileName).toString();
         xml.skipCurrentElement();
-        return importElement(raw, baseDir);
+        return importElement(raw, baseDir, depth);
     }
     ProjectElement::Kind kind;
     if (!ProjectElement::kindFromTag(tag.toString(), &kind)) {
@@ -224,7 +239,8 @@ ProjectElement* ProjectSystem::buildTree(const QDomElement& xml, const QString& 
                                          const QString& file, int depth) {
     if (depth > kMaxDepth) throw SolutionLoadError(file, QStringLiteral(" is nested too deeply"));
     const QString tag = xml.tagName();
-    if (tag == QLatin1String("import")) return importElement(xml.attribute(kFileName), baseDir);
+    if (tag == QLatin1String("import"))
+        return importElement(xml.attribute(kFileName), baseDir, depth);
     ProjectElement::Kind kind;
     if (!ProjectElement::kindFromTag(tag, &kind)) return nullptr; // not part of the model
     std::unique_ptr<ProjectElement> element(new ProjectElement(kind));

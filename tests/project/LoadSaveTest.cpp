@@ -345,19 +345,46 @@ TEST_F(SolutionTest, MungeSeesEveryTreeJustLoaded) {
 
 namespace {
 
-TEST_F(SolutionTest, ImportMultiplicationIsBounded) {
-    write("i11.hzp", R"x(<solution Name="leaf" version="1"/>)x");
-    for (int i = 10; i >= 0; --i)
+TEST_F(SolutionTest, ManyRepeatedImportsLoadAndRunawayOnesAreBounded) {
+    // 40 parts that share 26 libraries: 1,081 loads.
+    QString top = R"x(<solution Name="top" version="1">)x";
+    for (int i = 0; i < 40; ++i) {
+        QString part = QString(R"x(<solution Name="part%1" version="1">)x").arg(i);
+        for (int j = 0; j < 26; ++j)
+            part += QString(R"x(<import file_name="lib%1.hzp"/>)x").arg(j);
+        write(QString("part%1.hzp").arg(i), part + "</solution>");
+        top += QString(R"x(<import file_name="part%1.hzp"/>)x").arg(i);
+    }
+    for (int j = 0; j < 26; ++j)
+        write(QString("lib%1.hzp").arg(j),
+              QString(R"x(<solution Name="lib%1" version="1"><project Name="l"/></solution>)x")
+                  .arg(j));
+    load("top.hzp", top + "</solution>");
+    EXPECT_EQ(project("l(part39,lib25)")->name(), "l");
+
+    // Files each importing the next twice: 2^19 loads. The load past the bound
+    // is of i18, which imports nothing; the error names its importer.
+    write("i18.hzp", R"x(<solution Name="leaf" version="1"/>)x");
+    for (int i = 17; i >= 0; --i)
         write(QString("i%1.hzp").arg(i), QString(R"x(<solution Name="s%1" version="1">
   <import file_name="i%2.hzp"/><import file_name="i%2.hzp"/></solution>)x")
                                              .arg(i)
                                              .arg(i + 1));
-    EXPECT_EQ(loadError(ps, path("i0.hzp")).message, " imports too many solutions");
-    ps.loadSolution(path("i2.hzp")); // 2^9 loads are fine
-    EXPECT_EQ(ps.solutionSolutions().value("s10")->name(), "s10");
-    // The bound is per load, not per run.
-    for (int i = 0; i < 2; ++i)
-        delete ps.loadProjectFile(QString(), path("i2.hzp"));
+    const SolutionLoadError error = loadError(ps, path("i0.hzp"));
+    EXPECT_EQ(error.message, " imports too many solutions");
+    EXPECT_EQ(error.fileName, path("i17.hzp"));
+
+    // A long chain of nested imports is refused where the whole tree gets too
+    // deep (each import one level), naming the importing file.
+    for (int i = 0; i < 2000; ++i)
+        write(QString("n%1.hzp").arg(i),
+              QString(
+                  R"x(<solution Name="n%1" version="1"><import file_name="n%2.hzp"/></solution>)x")
+                  .arg(i)
+                  .arg(i + 1));
+    const SolutionLoadError deep = loadError(ps, path("n0.hzp"));
+    EXPECT_EQ(deep.message, " is nested too deeply");
+    EXPECT_EQ(deep.fileName, path("n256.hzp"));
 }
 
 TEST_F(SolutionTest, ImportingIntoAnOpenSolution) {
