@@ -1,6 +1,7 @@
 #include "build/BuildSystem.h"
 
 #include <QDir>
+#include <QSet>
 
 #include "base/Builder.h"
 #include "base/OsFiles.h"
@@ -282,59 +283,96 @@ bool BuildSystem::projectBuild(ProjectElement* project, const QString& configura
     return projectBuildInner(project, configuration, builder, flags, batch, batchConfiguration);
 }
 
+namespace {
+// One projectBuild call of the dependency walk: the walk keeps its own stack,
+// as a chain of thousands of projects would overflow the call stack.
+struct ProjectBuildFrame {
+    ProjectElement* project = nullptr;
+    QString configuration; // the one the call was given
+    QStringList configurations;
+    qsizetype nextConfiguration = 0;
+    bool built = false;
+    // Whether the dependencies of configuration current are being built.
+    bool inConfiguration = false;
+    QString current;
+    QList<ProjectElement*> dependencies;
+    qsizetype nextDependency = 0;
+};
+} // namespace
+
 bool BuildSystem::projectBuildInner(ProjectElement* project, const QString& configuration,
                                     Builder* builder, int flags, bool batch,
                                     const QString& batchConfiguration) {
-    const QStringList configurations =
-        batch ? projectSystem->getBatchBuildConfigurations(project, batchConfiguration)
-              : QStringList{configuration};
-    if (stopping()) return false;
-    bool built = false;
-    for (const QString& c : configurations) {
-        if (stopping()) break;
-        if (projectSystem->settingFor(project, buildExcludeFromBuild, c) != No) continue;
-        bool wasBuilt = false;
-        if (justBuilt(project, c, wasBuilt)) {
-            built = built || wasBuilt;
+    std::vector<ProjectBuildFrame> stack;
+    QSet<QPair<ProjectElement*, QString>> building; // the pairs of m_building
+    auto enter = [&](ProjectElement* p, const QString& c) {
+        ProjectBuildFrame frame;
+        frame.project = p;
+        frame.configuration = c;
+        frame.configurations =
+            batch ? projectSystem->getBatchBuildConfigurations(p, batchConfiguration)
+                  : QStringList{c};
+        if (stopping()) frame.nextConfiguration = frame.configurations.size();
+        stack.push_back(std::move(frame));
+    };
+    enter(project, configuration);
+    bool result = false;
+    while (!stack.empty()) {
+        ProjectBuildFrame& f = stack.back();
+        if (f.inConfiguration) {
+            if (!stopping() && f.nextDependency < f.dependencies.size()) {
+                ProjectElement* dependency = f.dependencies.at(f.nextDependency++);
+                enter(dependency, f.current);
+                continue;
+            }
+            f.inConfiguration = false;
+            if (stopping()) {
+                building.remove(m_building.takeLast());
+                continue;
+            }
+            if (builder) displayProjectConfiguration(f.project, f.current, builder, flags);
+            const bool r = platformBuild(f.project, f.current, builder, flags);
+            f.built = f.built || r;
+            m_built.append({f.project, f.current, f.built});
+            building.remove(m_building.takeLast());
+            if (builder) builder->endGroup(nullptr);
             continue;
         }
-
+        if (stopping() || f.nextConfiguration == f.configurations.size()) {
+            result = f.built;
+            stack.pop_back();
+            if (!stack.empty()) stack.back().built = result || stack.back().built;
+            continue;
+        }
+        const QString& c = f.configurations.at(f.nextConfiguration++);
+        if (projectSystem->settingFor(f.project, buildExcludeFromBuild, c) != No) continue;
+        bool wasBuilt = false;
+        if (justBuilt(f.project, c, wasBuilt)) {
+            f.built = f.built || wasBuilt;
+            continue;
+        }
         // A project met again while its own dependencies are being built closes a
         // cycle: nothing would ever end it, so the build fails here.
-        const QPair<ProjectElement*, QString> key(project, c);
-        const int open = m_building.indexOf(key);
-        if (open >= 0) {
+        const QPair<ProjectElement*, QString> key(f.project, c);
+        if (building.contains(key)) {
             QStringList names;
-            for (int i = open; i < m_building.size(); ++i)
+            for (qsizetype i = m_building.indexOf(key); i < m_building.size(); ++i)
                 names << m_building.at(i).first->name();
-            names << project->name();
+            names << f.project->name();
             if (builder)
                 builder->error(QStringLiteral("Dependency cycle: ") +
                                names.join(QStringLiteral(" -> ")));
             m_failed = true;
-            break;
-        }
-        m_building.append(key);
-
-        const QList<ProjectElement*> dependencies =
-            projectSystem->directlyDependsOn(project, configuration);
-        for (ProjectElement* dependency : dependencies) {
-            if (stopping()) break;
-            built = projectBuildInner(dependency, c, builder, flags, batch, batchConfiguration) ||
-                    built;
-        }
-        if (stopping()) {
-            m_building.removeLast();
             continue;
         }
-        if (builder) displayProjectConfiguration(project, c, builder, flags);
-        const bool r = platformBuild(project, c, builder, flags);
-        built = built || r;
-        m_built.append({project, c, built});
-        m_building.removeLast();
-        if (builder) builder->endGroup(nullptr);
+        m_building.append(key);
+        building.insert(key);
+        f.inConfiguration = true;
+        f.current = c;
+        f.dependencies = projectSystem->directlyDependsOn(f.project, f.configuration);
+        f.nextDependency = 0;
     }
-    return built;
+    return result;
 }
 
 void BuildSystem::displayProjectConfiguration(ProjectElement* element, const QString& configuration,

@@ -1,6 +1,9 @@
 #include "project/ProjectSystem.h"
 
+#include <QHash>
 #include <QSet>
+
+#include <vector>
 
 // Project names across imported solutions, dependencies and build order.
 
@@ -68,12 +71,37 @@ QList<ProjectElement*> ProjectSystem::directlyDependsOn(ProjectElement* project,
     return result;
 }
 
+namespace {
+// One project of a depth-first walk over dependencies and how far it got.
+// The walks keep their own stack: a chain of thousands of projects would
+// overflow the call stack.
+struct WalkFrame {
+    ProjectElement* project;
+    QList<ProjectElement*> dependencies;
+    qsizetype next = 0;
+};
+} // namespace
+
 void ProjectSystem::dependsOn(ProjectElement* project, const QString& configuration,
                               QList<ProjectElement*>& list) {
     if (!project || list.contains(project)) return;
-    list.append(project);
-    for (ProjectElement* p : directlyDependsOn(project, configuration))
-        dependsOn(p, configuration, list);
+    QSet<ProjectElement*> listed(list.cbegin(), list.cend());
+    std::vector<WalkFrame> stack;
+    auto enter = [&](ProjectElement* p) {
+        list.append(p);
+        listed.insert(p);
+        stack.push_back({p, directlyDependsOn(p, configuration)});
+    };
+    enter(project);
+    while (!stack.empty()) {
+        WalkFrame& top = stack.back();
+        if (top.next == top.dependencies.size()) {
+            stack.pop_back();
+            continue;
+        }
+        ProjectElement* p = top.dependencies.at(top.next++);
+        if (!listed.contains(p)) enter(p);
+    }
 }
 
 QList<ProjectElement*> ProjectSystem::dependsOn(ProjectElement* project,
@@ -83,74 +111,110 @@ QList<ProjectElement*> ProjectSystem::dependsOn(ProjectElement* project,
     return list;
 }
 
-static QString displayName(ProjectSystem* ps, ProjectElement* p) {
-    QString name = ps->getGlobalProjectName(p);
-    return name.isEmpty() ? p->name() : name;
-}
-
+// Each project under its name in the whole solution (getGlobalProjectName),
+// found in one pass over the map: a cycle may run through thousands of projects.
 static QString cycleText(ProjectSystem* ps, const QList<ProjectElement*>& path) {
-    QStringList names;
+    QHash<ProjectElement*, QString> global;
     for (ProjectElement* p : path)
-        names.append(displayName(ps, p));
+        global.insert(p, QString());
+    const ProjectMap& all = ps->solutionProjects(nullptr);
+    for (auto it = all.cbegin(); it != all.cend(); ++it) {
+        auto name = global.find(it.value());
+        if (name != global.end() && name->isNull()) *name = it.key();
+    }
+    QStringList names;
+    for (ProjectElement* p : path) {
+        const QString& name = global[p];
+        names.append(name.isEmpty() ? p->name() : name);
+    }
     return QStringLiteral("Dependency cycle: ") + names.join(QStringLiteral(" -> "));
 }
 
-void ProjectSystem::buildOrderStep(ProjectElement* project, const QString& configuration,
-                                   QList<ProjectElement*>& list, QList<ProjectElement*>& placing,
-                                   QStringList* cycles) {
-    if (list.contains(project)) return;
-    int open = placing.indexOf(project);
-    if (open >= 0) {
-        // Already being placed further up: the cycle closes here and is cut.
-        if (cycles) {
-            QList<ProjectElement*> path = placing.mid(open);
-            path.append(project);
-            cycles->append(cycleText(this, path));
+namespace {
+// Places projects after their dependencies. A project met again while its own
+// dependencies are being placed closes a cycle, which is cut there.
+struct OrderWalk {
+    ProjectSystem* ps;
+    const QString& configuration;
+    QStringList* cycles;
+    QList<ProjectElement*> list;
+    QSet<ProjectElement*> listed;
+    std::vector<WalkFrame> placing;
+    QHash<ProjectElement*, size_t> placingAt; // index in placing
+
+    void enter(ProjectElement* project) {
+        if (listed.contains(project)) return;
+        auto open = placingAt.constFind(project);
+        if (open != placingAt.constEnd()) {
+            if (cycles) {
+                QList<ProjectElement*> path;
+                for (size_t i = open.value(); i < placing.size(); ++i)
+                    path.append(placing[i].project);
+                path.append(project);
+                cycles->append(cycleText(ps, path));
+            }
+            return;
         }
-        return;
+        placingAt.insert(project, placing.size());
+        placing.push_back({project, ps->directlyDependsOn(project, configuration)});
     }
-    placing.append(project);
-    for (ProjectElement* p : directlyDependsOn(project, configuration))
-        buildOrderStep(p, configuration, list, placing, cycles);
-    placing.removeLast();
-    list.append(project);
-}
+
+    void place(ProjectElement* project) {
+        enter(project);
+        while (!placing.empty()) {
+            WalkFrame& top = placing.back();
+            if (top.next < top.dependencies.size()) {
+                enter(top.dependencies.at(top.next++));
+                continue;
+            }
+            ProjectElement* done = top.project;
+            placing.pop_back();
+            placingAt.remove(done);
+            list.append(done);
+            listed.insert(done);
+        }
+    }
+};
+} // namespace
 
 QList<ProjectElement*> ProjectSystem::buildOrder(ProjectElement* element,
                                                  const QString& configuration,
                                                  QStringList* cycles) {
-    QList<ProjectElement*> list;
-    QList<ProjectElement*> placing;
-    if (!element) return list;
+    OrderWalk walk{this, configuration, cycles, {}, {}, {}, {}};
+    if (!element) return walk.list;
     if (element->isProject()) {
-        buildOrderStep(element, configuration, list, placing, cycles);
+        walk.place(element);
     } else if (element->isSolution()) {
         for (ProjectElement* p : element->projects())
-            buildOrderStep(p, configuration, list, placing, cycles);
+            walk.place(p);
     }
-    return list;
+    return walk.list;
 }
 
 QString ProjectSystem::dependencyCycle(ProjectElement* project, const QString& configuration) {
     if (!project) return QString();
-    QList<ProjectElement*> path;
+    // path holds the projects of stack, the walk from project to the one on top.
+    QList<ProjectElement*> path{project};
     QSet<ProjectElement*> visited;
-    std::function<bool(ProjectElement*)> search = [&](ProjectElement* p) {
-        path.append(p);
-        for (ProjectElement* d : directlyDependsOn(p, configuration)) {
-            if (d == project) {
-                path.append(d);
-                return true;
-            }
-            if (!visited.contains(d)) {
-                visited.insert(d);
-                if (search(d)) return true;
-            }
+    std::vector<WalkFrame> stack{{project, directlyDependsOn(project, configuration)}};
+    while (!stack.empty()) {
+        WalkFrame& top = stack.back();
+        if (top.next == top.dependencies.size()) {
+            stack.pop_back();
+            path.removeLast();
+            continue;
         }
-        path.removeLast();
-        return false;
-    };
-    return search(project) ? cycleText(this, path) : QString();
+        ProjectElement* d = top.dependencies.at(top.next++);
+        if (d == project) {
+            path.append(d);
+            return cycleText(this, path);
+        }
+        if (visited.contains(d)) continue;
+        visited.insert(d);
+        path.append(d);
+        stack.push_back({d, directlyDependsOn(d, configuration)});
+    }
+    return QString();
 }
 
 QStringList ProjectSystem::getBatchBuildConfigurations(ProjectElement* element,

@@ -286,6 +286,29 @@ TEST_F(HostileInput, DependencyCyclesStopTheBuild) {
     EXPECT_FALSE(box.exists("Debug"));
 }
 
+// A chain of 20,000 projects, each depending on the next: the deepest is
+// built first and each once.
+TEST_F(HostileInput, LongDependencyChainsBuild) {
+    const int n = 20000;
+    QByteArray text = "<!DOCTYPE Halyard_Project_File>\n<solution Name=\"s\" version=\"1\">\n"
+                      "  <configuration Name=\"Debug\"/>\n";
+    for (int i = 0; i < n; ++i) {
+        text += "  <project Name=\"p" + QByteArray::number(i) +
+                "\"><configuration Name=\"Common\" project_type=\"Object file\"";
+        if (i + 1 < n) text += " project_dependencies=\"p" + QByteArray::number(i + 1) + "\"";
+        text += "/></project>\n";
+    }
+    box.write("chain.hzp", text + "</solution>\n");
+    const e2e::Result r = run({"-config", "Debug", "chain.hzp"}, "chain.hzp");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(lineCount(r.out), n);
+    const std::string first = "  Building \"p19999\" in configuration \"Debug\"\n";
+    const std::string last = "  Building \"p0\" in configuration \"Debug\"\n";
+    EXPECT_EQ(r.out.substr(0, first.size()), first);
+    EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), last.size())), last);
+}
+
 // The compiler's own one-line message follows the "Compiling" title; the
 // library is not archived.
 void expectCompileFails(const e2e::Result& r, const std::string& message,

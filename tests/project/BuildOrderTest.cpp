@@ -63,6 +63,29 @@ TEST_F(SolutionTest, DependencyCyclesTerminateAndAreReported) {
     EXPECT_TRUE(cycles.isEmpty());
 }
 
+TEST_F(SolutionTest, LongChainsAreWalkedWithoutRecursion) {
+    // p0 -> p1 -> ... -> p(n-1) -> p0: every walk goes the whole length.
+    const int n = 100000;
+    QString text = R"x(<solution Name="s" version="1">)x";
+    QString cycle = "Dependency cycle: ";
+    for (int i = 0; i < n; ++i) {
+        text += QString(R"x(<project Name="p%1"><configuration Name="Common" )x"
+                        R"x(project_dependencies="p%2"/></project>)x")
+                    .arg(i)
+                    .arg((i + 1) % n);
+        cycle += QString("p%1 -> ").arg(i);
+    }
+    load("s.hzp", text + "</solution>");
+    QStringList cycles;
+    const QList<ProjectElement*> order = ps.buildOrder(project("p0"), "Debug", &cycles);
+    ASSERT_EQ(order.size(), n);
+    EXPECT_EQ(order.first()->name(), QString("p%1").arg(n - 1));
+    EXPECT_EQ(order.last()->name(), "p0");
+    EXPECT_EQ(cycles, QStringList{cycle + "p0"});
+    EXPECT_EQ(ps.dependsOn(project("p0"), "Debug").size(), n);
+    EXPECT_EQ(ps.dependencyCycle(project("p0"), "Debug"), cycle + "p0");
+}
+
 TEST_F(SolutionTest, ImportedProjectsAreNamedBySolutionKey) {
     write("b.hzp", R"x(<solution Name="B" version="1">
   <project Name="p"/>
