@@ -11,10 +11,12 @@ MacroSystem macroSystem;
 namespace {
 
 // A reference whose inner text holds "$" asks for another pass, and such a
-// reference can reproduce itself (or grow) forever. Passes stop once a pass
-// changes nothing, after maxPasses, or when the text outgrows maxLength.
-const int maxPasses = 32;
+// reference can reproduce itself, cycle or grow forever. Passes stop once a
+// pass changes nothing, when a text comes back (a cycle), when the text
+// outgrows maxLength, or after maxWork characters scanned in all passes; no
+// expansion anyone writes comes near these bounds.
 const int maxLength = 1 << 20;
+const qint64 maxWork = qint64(1) << 26;
 
 } // namespace
 
@@ -188,13 +190,19 @@ QString MacroSystem::replaceMacros(const MacroMap& over, const MacroMap& base, c
     if (!text.contains(QLatin1String("$("))) return text;
     const LayeredMacros macros{over, base};
     QString current = text;
-    for (int pass = 0; pass < maxPasses; ++pass) {
+    // Cycles are found by comparing with one earlier text, kept at every
+    // power-of-two pass: within about twice the passes the cycle takes.
+    QString kept = text;
+    qint64 work = 0;
+    for (qint64 pass = 1;; ++pass) {
         bool again = false;
         QString next = expandOnce(macros, current, again, dynamic);
-        if (!again || next == current || next.size() > maxLength) return next;
-        current = next;
+        work += next.size();
+        if (!again || next == current || next == kept || next.size() > maxLength || work > maxWork)
+            return next;
+        if ((pass & (pass - 1)) == 0) kept = next;
+        current = std::move(next);
     }
-    return current;
 }
 
 MacroMap MacroSystem::overwriteMacros(const MacroMap& base, const MacroMap& over) const {

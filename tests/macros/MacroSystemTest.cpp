@@ -48,11 +48,30 @@ TEST(MacroExpansion, SelfReproducingReferenceTerminates) {
     // on every pass: expansion stops when a pass changes nothing.
     MacroMap m;
     EXPECT_EQ(expand(m, "x $(A$(B)) y"), "x $(A$(B)) y");
-    // A value that keeps doubling ends at the pass limit instead of hanging.
+    // A value that keeps doubling ends at the size bound instead of hanging.
     m.insert("A", "$(C:$(A))$(C:$(A))");
     const QString grown = expand(m, "$(A) $(C:$(A))");
-    EXPECT_GT(grown.size(), 100);
+    EXPECT_GT(grown.size(), 1 << 20);
     EXPECT_LT(grown.size(), 1 << 22);
+    // One that grows by a character a pass ends at the bound on the work of all
+    // passes, long after any real expansion.
+    m.insert("G", "$(G:$(x))y");
+    const QString slow = expand(m, "$(G:$(x))");
+    EXPECT_GT(slow.size(), 1000);
+    EXPECT_LT(slow.size(), 1 << 20);
+    // Two values that hand the text back and forth end once it repeats.
+    m.insert("P", "$(Q:$(x))");
+    m.insert("Q", "$(P:$(x))");
+    const QString cycled = expand(m, "$(P:$(x))");
+    EXPECT_TRUE(cycled == "$(P:$(x))" || cycled == "$(Q:$(x))") << cycled.toStdString();
+}
+
+TEST(MacroExpansion, LongChainsExpandFully) {
+    // Forty nested defaults: one pass each, far past any small pass count.
+    QString text = "end";
+    for (int i = 0; i < 40; ++i)
+        text = "$(N" + QString::number(i) + ":" + text + ")";
+    EXPECT_EQ(macroSystem.replaceMacros(MacroMap{}, text), "end");
 }
 
 TEST(MacroExpansion, DateAndTimeAreComputedWhenExpanded) {
