@@ -30,8 +30,7 @@ QMap<QString, QString> macrosFromText(const QString& text) {
 }
 
 QMap<QString, QString> includeMacros(const QString& attribute) {
-    QStringList items = MacroSystem::stringListFromString(QString(attribute).remove('
-'));
+    QStringList items = MacroSystem::stringListFromString(QString(attribute).remove('\n'));
     for (QString& item : items)
         item = item.trimmed();
     items.removeAll(QString());
