@@ -1,6 +1,7 @@
 #include "driver/SolutionRun.h"
 
 #include "base/OsFiles.h"
+#include "build/ProjectHooks.h"
 #include "build/StandardBuildSystem.h"
 #include "driver/SlipwayArgParse.h"
 #include "driver/SlipwayBuilder.h"
@@ -60,6 +61,7 @@ void createBuildSystems(const QString& studioDir) {
     // Both live until the process ends; their constructors set the globals.
     new MSP430ProjectSystem();
     new MSP430BuildSystem(QStringList());
+    installBuildHooks();
 
     if (PropertyClass* map = standardBuildSystem->linkerMemoryMapFile)
         map->setDefault("$(StudioDir)/targets/MSP430F449.xml");

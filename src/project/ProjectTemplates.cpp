@@ -1,9 +1,8 @@
 #include "project/ProjectTemplates.h"
 
 #include "base/SettingTexts.h"
-#include "build/BuildSystem.h"
-#include "build/StandardBuildSystem.h"
 #include "macros/MacroSystem.h"
+#include "project/BuildHooks.h"
 #include "project/ProjectSystem.h"
 #include "project/PropertyValueGroup.h"
 #include "xml/XmlPP.h"
@@ -65,7 +64,8 @@ ProjectTemplateNode* ProjectTemplates::findConfiguration(const QString& name) co
 }
 
 QString ProjectTemplates::expand(ProjectElement* element, const QString& text) const {
-    if (buildSystem) return buildSystem->replaceMacros(element, kCommon, text);
+    QString expanded = text;
+    if (buildHooks && buildHooks->expandMacros(element, kCommon, &expanded)) return expanded;
     return macroSystem.replaceMacros(macroSystem.globalMacros(true), text);
 }
 
@@ -127,9 +127,12 @@ void ProjectTemplates::createFromTemplate(ProjectElement* element, ProjectTempla
             QString configuration = configurationOf(child);
             if (name.isEmpty() || stores(element, configuration, name)) continue;
             ProjectElement* project = ProjectSystem::projectContaining(element);
-            if (standardBuildSystem && standardBuildSystem->propertyGroupsFilePath && project)
-                propertyValueGroups->setGroupFile(standardBuildSystem->settingForExpanded(
-                    project, standardBuildSystem->propertyGroupsFilePath, kCommon));
+            PropertyClass* groupsFile = buildSettingClasses().propertyGroupsFilePath;
+            if (groupsFile && project) {
+                QString file = ps->settingFor(project, groupsFile, kCommon);
+                buildHooks->expandMacros(project, kCommon, &file);
+                propertyValueGroups->setGroupFile(file);
+            }
             std::unique_ptr<PropertyValueGroupValue> value(
                 propertyValueGroups->getGroupValue(element, configuration, name));
             if (value) value->setPropertyValue(child->attribute("value"));

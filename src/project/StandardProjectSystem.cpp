@@ -4,7 +4,7 @@
 
 #include "base/Branding.h"
 #include "base/QTx.h"
-#include "build/StandardBuildSystem.h"
+#include "project/BuildHooks.h"
 #include "project/PropertyValueGroup.h"
 #include "project/ToolDatabase.h"
 
@@ -93,25 +93,27 @@ QString StandardProjectSystem::assemblyCodeFileExtension() {
 // Applicable-settings lists
 
 void StandardProjectSystem::appendCompilerProperties(PropertyClassList* list) {
-    StandardBuildSystem* b = standardBuildSystem;
+    const BuildSettingClasses b = buildSettingClasses();
     for (PropertyClass* cls :
-         {b->cPreprocessorDefinitions, b->cPreprocessorUndefinitions, b->cUserIncludeDirectories,
-          b->cSystemIncludeDirectories, b->cUndefineAllPreprocessorDefinitions, b->cIgnoreIncludes,
-          b->buildTreatWarningsAsErrors, b->buildSuppressWarnings, b->buildDebugInformation,
-          b->buildQuietly, b->defaultCodeSection, b->defaultDataSection, b->defaultZeroedSection,
-          b->defaultConstSection, b->defaultVectorSection})
+         {b.cPreprocessorDefinitions, b.cPreprocessorUndefinitions, b.cUserIncludeDirectories,
+          b.cSystemIncludeDirectories, b.cUndefineAllPreprocessorDefinitions, b.cIgnoreIncludes,
+          b.buildTreatWarningsAsErrors, b.buildSuppressWarnings, b.buildDebugInformation,
+          b.buildQuietly, b.defaultCodeSection, b.defaultDataSection, b.defaultZeroedSection,
+          b.defaultConstSection, b.defaultVectorSection})
         list->appendUnique(cls);
 }
 
 void StandardProjectSystem::appendCCompilerProperties(PropertyClassList* list) {
-    list->appendUnique(standardBuildSystem->cAdditionalOptions);
-    list->appendUnique(standardBuildSystem->cEnforceAnsiChecking);
+    const BuildSettingClasses b = buildSettingClasses();
+    list->appendUnique(b.cAdditionalOptions);
+    list->appendUnique(b.cEnforceAnsiChecking);
     appendCompilerProperties(list);
 }
 
 void StandardProjectSystem::appendCppCompilerProperties(PropertyClassList* list) {
-    list->appendUnique(standardBuildSystem->cppEnableExceptions);
-    list->appendUnique(standardBuildSystem->cppEnableRtti);
+    const BuildSettingClasses b = buildSettingClasses();
+    list->appendUnique(b.cppEnableExceptions);
+    list->appendUnique(b.cppEnableRtti);
 }
 
 void StandardProjectSystem::appendBasicCompilerProperties(PropertyClassList* list) {
@@ -119,25 +121,26 @@ void StandardProjectSystem::appendBasicCompilerProperties(PropertyClassList* lis
 }
 
 void StandardProjectSystem::appendForthCompilerProperties(PropertyClassList* list) {
-    list->appendUnique(standardBuildSystem->buildDebugInformation);
-    list->appendUnique(standardBuildSystem->buildQuietly);
+    const BuildSettingClasses b = buildSettingClasses();
+    list->appendUnique(b.buildDebugInformation);
+    list->appendUnique(b.buildQuietly);
 }
 
 void StandardProjectSystem::appendAssemblerProperties(PropertyClassList* list) {
-    list->appendUnique(standardBuildSystem->asmAdditionalOptions);
+    const BuildSettingClasses b = buildSettingClasses();
+    list->appendUnique(b.asmAdditionalOptions);
     appendCompilerProperties(list);
 }
 
 void StandardProjectSystem::appendLinkerProperties(PropertyClassList* list) {
-    StandardBuildSystem* b = standardBuildSystem;
+    const BuildSettingClasses b = buildSettingClasses();
     for (PropertyClass* cls :
-         {b->linkerMemoryMapFile, b->linkerMapFile, b->linkerSectionPlacementFile,
-          b->linkIncludeStandardLibraries, b->linkUseMultiThreadedLibraries,
-          b->linkerAdditionalFiles, b->linkerAdditionalOptions, b->linkerOutputFormat,
-          b->linkerPrintfFmtLevel, b->linkerPrintfFpEnabled, b->linkerPrintfWidthPrecisionSupported,
-          b->linkerScanfFmtLevel, b->linkerScanfFpEnabled,
-          b->linkerScanfCharacterGroupMatchingEnabled, b->linkerPostBuildCommand,
-          b->linkSymbolDefinitions, b->linkerKeepSymbols})
+         {b.linkerMemoryMapFile, b.linkerMapFile, b.linkerSectionPlacementFile,
+          b.linkIncludeStandardLibraries, b.linkUseMultiThreadedLibraries, b.linkerAdditionalFiles,
+          b.linkerAdditionalOptions, b.linkerOutputFormat, b.linkerPrintfFmtLevel,
+          b.linkerPrintfFpEnabled, b.linkerPrintfWidthPrecisionSupported, b.linkerScanfFmtLevel,
+          b.linkerScanfFpEnabled, b.linkerScanfCharacterGroupMatchingEnabled,
+          b.linkerPostBuildCommand, b.linkSymbolDefinitions, b.linkerKeepSymbols})
         list->appendUnique(cls);
 }
 
@@ -146,36 +149,36 @@ void StandardProjectSystem::appendArchiverProperties(PropertyClassList*) {}
 void StandardProjectSystem::appendDefaultProjectValues(PropertyValueList*, const QString&) {}
 
 void StandardProjectSystem::appendTargetProperties(PropertyClassList* list) {
-    StandardBuildSystem* b = standardBuildSystem;
-    list->append(b->targetResetScript);
-    list->append(b->targetAttachScript);
-    list->append(b->targetGoScript);
-    list->append(b->targetStopScript);
+    const BuildSettingClasses b = buildSettingClasses();
+    list->append(b.targetResetScript);
+    list->append(b.targetAttachScript);
+    list->append(b.targetGoScript);
+    list->append(b.targetStopScript);
 }
 
 void StandardProjectSystem::appendSolutionProperties(PropertyClassList* list) {
-    StandardBuildSystem* b = standardBuildSystem;
-    list->append(b->buildOutputDirectory);
-    list->append(b->buildIntermediateDirectory);
+    const BuildSettingClasses b = buildSettingClasses();
+    list->append(b.buildOutputDirectory);
+    list->append(b.buildIntermediateDirectory);
     appendCCompilerProperties(list);
     if (Get_TARGET_CPP()) appendCppCompilerProperties(list);
     appendAssemblerProperties(list);
     appendLinkerProperties(list);
-    list->append(b->stageCommand);
-    list->append(b->stageOutputFilepath);
-    list->append(b->stagePackageFilepath);
-    list->append(b->stagePackageMemberName);
-    list->append(b->stageSetReadonly);
+    list->append(b.stageCommand);
+    list->append(b.stageOutputFilepath);
+    list->append(b.stagePackageFilepath);
+    list->append(b.stagePackageMemberName);
+    list->append(b.stageSetReadonly);
 }
 
 void StandardProjectSystem::appendProjectProperties(PropertyClassList* list,
                                                     const QString& projectType) {
-    StandardBuildSystem* b = standardBuildSystem;
+    const BuildSettingClasses b = buildSettingClasses();
     const bool executable = projectType == QLatin1String("Executable");
     const bool library = projectType == QLatin1String("Library");
     if (executable || library || projectType == QLatin1String("Object file")) {
-        list->append(b->buildOutputDirectory);
-        if (executable || library) list->append(b->buildIntermediateDirectory);
+        list->append(b.buildOutputDirectory);
+        if (executable || library) list->append(b.buildIntermediateDirectory);
         appendCCompilerProperties(list);
         appendBasicCompilerProperties(list);
         if (Get_TARGET_CPP()) appendCppCompilerProperties(list);
@@ -183,27 +186,27 @@ void StandardProjectSystem::appendProjectProperties(PropertyClassList* list,
         if (executable) {
             appendLinkerProperties(list);
             appendTargetProperties(list);
-            list->append(b->buildOutputFileNameExecutable);
+            list->append(b.buildOutputFileNameExecutable);
         } else if (library) {
             appendArchiverProperties(list);
-            list->append(b->buildOutputFileNameLibrary);
+            list->append(b.buildOutputFileNameLibrary);
         }
     } else if (projectType == QLatin1String("Staging")) {
-        list->append(b->buildOutputDirectory);
-        list->append(b->stageCommand);
-        list->appendUnique(b->stageOutputFilepath);
-        list->appendUnique(b->stagePackageFilepath);
-        list->appendUnique(b->stagePackageMemberName);
-        list->appendUnique(b->stageSetReadonly);
+        list->append(b.buildOutputDirectory);
+        list->append(b.stageCommand);
+        list->appendUnique(b.stageOutputFilepath);
+        list->appendUnique(b.stagePackageFilepath);
+        list->appendUnique(b.stagePackageMemberName);
+        list->appendUnique(b.stageSetReadonly);
     } else if (projectType == QLatin1String("Combining")) {
-        list->append(b->buildOutputDirectory);
-        list->append(b->combineCommand);
-        list->appendUnique(b->combineOutputFilepath);
-        list->appendUnique(b->combineSetReadonly);
+        list->append(b.buildOutputDirectory);
+        list->append(b.combineCommand);
+        list->appendUnique(b.combineOutputFilepath);
+        list->appendUnique(b.combineSetReadonly);
     } else if (projectType == QLatin1String("Externally Built Executable")) {
         for (PropertyClass* cls :
-             {b->externalBuildFileName, b->externalBuildCommand, b->externalCleanCommand,
-              b->externalLoadAddress, b->externalStartAddress, b->externalLoadFileType})
+             {b.externalBuildFileName, b.externalBuildCommand, b.externalCleanCommand,
+              b.externalLoadAddress, b.externalStartAddress, b.externalLoadFileType})
             list->append(cls);
         appendTargetProperties(list);
     }
@@ -214,7 +217,7 @@ void StandardProjectSystem::appendProjectProperties(PropertyClassList* list,
 
 PropertyValueList* StandardProjectSystem::applicableSettingsFor(ProjectElement* element,
                                                                 const QString& configuration) {
-    StandardBuildSystem* b = standardBuildSystem;
+    const BuildSettingClasses b = buildSettingClasses();
     PropertyClassList classes;
     const QMap<QString, Tool*> tools = toolDatabase->tools();
     for (Tool* tool : tools)
@@ -231,7 +234,7 @@ PropertyValueList* StandardProjectSystem::applicableSettingsFor(ProjectElement* 
     case ProjectElement::Project: {
         const QString type = projectTypeOf(element);
         appendProjectProperties(&classes, type);
-        classes.append(b->buildExcludeFromBuild);
+        classes.append(b.buildExcludeFromBuild);
         propertyGroups = type == QLatin1String("Executable") ||
                          type == QLatin1String("Externally Built Executable");
         break;
@@ -242,19 +245,19 @@ PropertyValueList* StandardProjectSystem::applicableSettingsFor(ProjectElement* 
         if (type == QLatin1String("Executable") || type == QLatin1String("Library") ||
             type == QLatin1String("Object file")) {
             appendProjectProperties(&classes, QStringLiteral("Object file"));
-            classes.append(b->buildIntermediateDirectory);
+            classes.append(b.buildIntermediateDirectory);
         } else if (type == QLatin1String("Staging")) {
             appendProjectProperties(&classes, type);
         }
-        classes.append(b->buildExcludeFromBuild);
+        classes.append(b.buildExcludeFromBuild);
         break;
     }
     case ProjectElement::File: {
         ProjectElement* project = projectContaining(element);
         if (project && projectTypeOf(project) == QLatin1String("Staging")) {
             for (PropertyClass* cls :
-                 {b->stageOutputFilepath, b->stagePackageFilepath, b->stagePackageMemberName,
-                  b->stageCommand, b->buildExcludeFromBuild, b->stageSetReadonly})
+                 {b.stageOutputFilepath, b.stagePackageFilepath, b.stagePackageMemberName,
+                  b.stageCommand, b.buildExcludeFromBuild, b.stageSetReadonly})
                 classes.append(cls);
             break;
         }
@@ -275,15 +278,16 @@ PropertyValueList* StandardProjectSystem::applicableSettingsFor(ProjectElement* 
         } else {
             compiled = false;
         }
-        if (compiled) classes.append(b->buildObjectFileName);
-        classes.append(b->buildExcludeFromBuild);
+        if (compiled) classes.append(b.buildObjectFileName);
+        classes.append(b.buildExcludeFromBuild);
         break;
     }
     }
 
     auto* result = new PropertyValueList(true);
     for (PropertyClass* cls : classes)
-        result->append(new ProjectPropertyValue(cls, configuration, element));
+        if (cls) // null only while no build system exists
+            result->append(new ProjectPropertyValue(cls, configuration, element));
     if (propertyGroups) appendPropertyGroupValues(result, element, configuration);
     return result;
 }
@@ -294,8 +298,10 @@ PropertyValueList* StandardProjectSystem::applicableSettingsFor(ProjectElement* 
 void StandardProjectSystem::appendPropertyGroupValues(PropertyValueList* list,
                                                       ProjectElement* element,
                                                       const QString& configuration) {
-    const QString file = standardBuildSystem->settingForExpanded(
-        element, standardBuildSystem->propertyGroupsFilePath, configuration);
+    PropertyClass* groupsFile = buildSettingClasses().propertyGroupsFilePath;
+    if (!groupsFile) return;
+    QString file = projectSystem->settingFor(element, groupsFile, configuration);
+    buildHooks->expandMacros(element, configuration, &file);
     if (file.isEmpty()) return;
     propertyValueGroups->setGroupFile(file);
     for (const QString& group : propertyValueGroups->getGroupNames()) {

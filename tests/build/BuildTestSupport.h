@@ -20,6 +20,7 @@
 
 #include "base/Builder.h"
 #include "build/FileSystem.h"
+#include "build/ProjectHooks.h"
 #include "build/StandardBuildSystem.h"
 #include "project/StandardProjectSystem.h"
 #include "project/ToolDatabase.h"
@@ -150,6 +151,7 @@ protected:
         projects = std::make_unique<TestProjectSystem>();
         builds = std::make_unique<TestBuildSystem>();
         builds->setFileSystem(&fs);
+        installBuildHooks();
     }
     void TearDown() override {
         builds.reset();

@@ -16,6 +16,7 @@
 
 #include "QtPrinters.h"
 #include "base/Builder.h"
+#include "build/ProjectHooks.h"
 #include "macros/MacroSystem.h"
 #include "project/ProjectElement.h"
 #include "project/PropertyValueGroup.h"
@@ -61,6 +62,7 @@ protected:
         macroSystem.setSystemMacro(QStringLiteral("StudioDir"), studio);
         projects = std::make_unique<MSP430ProjectSystem>();
         builds = std::make_unique<MSP430BuildSystem>();
+        installBuildHooks();
         propertyValueGroups->setGroupFile(QStringLiteral("None")); // process-wide
     }
     void TearDown() override {

@@ -1,0 +1,3 @@
+#include "project/BuildHooks.h"
+
+BuildHooks* buildHooks = nullptr;
