@@ -110,6 +110,16 @@ void ArgParse::parseArgsFromIndirectFile(const char* path) {
         error("can't open indirect file ", (std::string(path) + ": " + reason).c_str());
         return;
     }
+    // An option handler may throw (as "-help" does): the file is closed and
+    // the nesting undone on that path too.
+    struct Reading {
+        ArgParse& parser;
+        FILE* file;
+        ~Reading() {
+            std::fclose(file);
+            if (--parser.m_indirectDepth == 0) parser.m_indirectFilesRead = 0;
+        }
+    } reading{*this, file};
     ++m_indirectDepth;
     ++m_indirectFilesRead;
     char buffer[lineBufferSize];
@@ -121,8 +131,6 @@ void ArgParse::parseArgsFromIndirectFile(const char* path) {
         const int count = argifyLine(path, lineNumber, buffer, words);
         if (count > 0) parse(count, words);
     }
-    std::fclose(file);
-    if (--m_indirectDepth == 0) m_indirectFilesRead = 0;
 }
 
 int ArgParse::argifyLine(const char* fileName, int lineNumber, char* text, char** words) {

@@ -2,11 +2,14 @@
 
 #include "base/HReporter.h"
 #include "driver/ArgParse.h"
+#include "driver/SlipwayArgParse.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -67,5 +70,40 @@ TEST(DriverFuzzRegression, IndirectFilesNamedSeveralTimes) {
             ::testing::ExitedWithCode(0), "")
             << c.file;
     }
+    EXPECT_EQ(chdir("/"), 0);
+}
+
+// "-help" inside an indirect file ends the parse by an exception; the file
+// must be closed on that path too, or the fuzz target runs out of descriptors.
+TEST(DriverFuzzRegression, HelpInsideAnIndirectFileClosesIt) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    ASSERT_EQ(chdir(QFile::encodeName(dir.path()).constData()), 0);
+    write("help", "x\n-help\n");
+    const auto openFiles = [] {
+        int n = 0;
+        for (QDirIterator it("/proc/self/fd", QDir::Files | QDir::System); it.hasNext(); it.next())
+            ++n;
+        return n;
+    };
+    EXPECT_EXIT(
+        {
+            ::dup2(::open("/dev/null", O_WRONLY), 2); // the help text
+            FILE* sink = std::fopen("/dev/null", "w");
+            HReporter report("prog", sink);
+            const int before = openFiles();
+            bool ended = true;
+            for (int i = 0; i < 2000 && ended; ++i) {
+                SlipwayArgParse args(&report);
+                ended = false;
+                try {
+                    args.parseArgsFromIndirectFile("help");
+                } catch (const DriverExit&) {
+                    ended = args.indirectDepth() == 0;
+                }
+            }
+            std::_Exit(ended && openFiles() == before ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
     EXPECT_EQ(chdir("/"), 0);
 }
