@@ -74,6 +74,7 @@ Status status(const QString& path) {
     result.exists = true;
     result.isDir = S_ISDIR(st.stx_mode);
     result.isFile = S_ISREG(st.stx_mode);
+    result.ownerWritable = (st.stx_mode & S_IWUSR) != 0;
     result.size = qint64(st.stx_size);
     result.modifiedSeconds = st.stx_mtime.tv_sec;
     result.modifiedNs = qint64(st.stx_mtime.tv_sec) * 1000000000 + st.stx_mtime.tv_nsec;

@@ -32,6 +32,7 @@ struct Status {
     bool exists = false;
     bool isDir = false;
     bool isFile = false;
+    bool ownerWritable = false;
     qint64 size = 0;
     qint64 modifiedSeconds = -1;
     qint64 modifiedNs = 0; // since the epoch

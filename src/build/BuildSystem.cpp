@@ -1,6 +1,5 @@
 #include "build/BuildSystem.h"
 
-#include <QDir>
 #include <QSet>
 
 #include "base/Builder.h"
@@ -76,19 +75,9 @@ const Row catalogue[] = {
      P::Boolean, "No", nullptr, "Set the output file to be readonly - default is read/write."},
 };
 
-QString beforeFirstDot(const QString& name) {
-    const int dot = name.indexOf(QLatin1Char('.'));
-    return dot < 0 ? name : name.left(dot);
-}
-
-QString afterFirstDot(const QString& name) {
-    const int dot = name.indexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot + 1);
-}
-
 } // namespace
 
-BuildSystem::BuildSystem() : m_fileSystem(&m_realFileSystem) {
+BuildSystem::BuildSystem() {
     buildSystem = this;
     createCatalogue(this, catalogue);
 }
@@ -123,69 +112,7 @@ QStringList BuildSystem::getDependencies(ProjectElement*, const QString&) {
 }
 
 MacroMap BuildSystem::macros(ProjectElement* element, const QString& configuration) {
-    if (!element) return macroSystem.globalMacros(true);
-    const MacroMap base = commonMacros(
-        element, configuration,
-        projectSystem->settingFor(element, projectSystem->macrosProperty(), configuration));
-    MacroMap map = macroSystem.overwriteMacros(base, elementMacros(element, configuration, base));
-    addMacros(element, configuration, map);
-    return map;
-}
-
-MacroMap BuildSystem::commonMacros(ProjectElement* element, const QString& configuration,
-                                   const QString& ownMacros) {
-    MacroMap map = macroSystem.overwriteMacros(
-        macroSystem.globalMacros(true),
-        macroSystem.macrosFromStringList(MacroSystem::stringListFromString(ownMacros)));
-
-    if (ProjectElement* project = ProjectSystem::projectContaining(element)) {
-        map[QStringLiteral("ProjectDir")] = projectSystem->projectDirectoryPath(project);
-        map[QStringLiteral("ProjectName")] = project->name();
-    }
-    map[QStringLiteral("Configuration")] = configuration;
-    map[QStringLiteral("Platform")] = projectSystem->platform(element).toLower();
-
-    if (ProjectElement* solution = ProjectSystem::solutionContaining(element)) {
-        const QString path = OsFiles::absolutePath(solution->getPath().osPathQString());
-        const QString fileName = OsFiles::fileNameOf(path);
-        map[QStringLiteral("SolutionDir")] = OsFiles::directoryOf(path);
-        map[QStringLiteral("SolutionName")] = beforeFirstDot(fileName);
-        map[QStringLiteral("SolutionFileName")] = fileName;
-        map[QStringLiteral("SolutionPath")] = path;
-        map[QStringLiteral("SolutionExt")] = afterFirstDot(fileName);
-    }
-
-    map[QStringLiteral("OBJ")] = projectSystem->objectFileExtension();
-    map[QStringLiteral("EXE")] = projectSystem->executableFileExtension();
-    map[QStringLiteral("LIB")] = projectSystem->libraryFileExtension();
-    map[QStringLiteral("PackageExt")] = QStringLiteral("hzq");
-    return map;
-}
-
-MacroMap BuildSystem::elementMacros(ProjectElement* element, const QString& configuration,
-                                    const MacroMap& base) {
-    MacroMap over;
-    if (element->isFile()) {
-        const QString path = element->getPath().osPathQString();
-        const int slash = path.lastIndexOf(QLatin1Char('/'));
-        const QString fileName = slash < 0 ? path : path.mid(slash + 1);
-        // In name order, so each insertion lands at the end without a search.
-        over.insert(over.cend(), QStringLiteral("InputDir"),
-                    slash < 0 ? QString() : path.left(slash));
-        over.insert(over.cend(), QStringLiteral("InputExt"), afterFirstDot(fileName));
-        over.insert(over.cend(), QStringLiteral("InputFileName"), fileName);
-        over.insert(over.cend(), QStringLiteral("InputName"), beforeFirstDot(fileName));
-        over.insert(over.cend(), QStringLiteral("InputPath"), path);
-        over.insert(over.cend(), QStringLiteral("RelInputPath"), element->getRelativePath());
-    }
-    // Each directory is expanded with what the map holds so far.
-    const QString intDir = macroSystem.replaceMacros(
-        over, base, projectSystem->settingFor(element, buildIntermediateDirectory, configuration));
-    over[QStringLiteral("IntDir")] = intDir.isEmpty() ? QStringLiteral(".") : intDir;
-    const QString outDir = macroSystem.replaceMacros(
-        over, base, projectSystem->settingFor(element, buildOutputDirectory, configuration));
-    over[QStringLiteral("OutDir")] = outDir.isEmpty() ? QStringLiteral(".") : outDir;
-    return over;
+    return m_macros.fresh(element, configuration);
 }
 
 bool BuildSystem::canLoad(ProjectElement*, const QString&) {
@@ -216,7 +143,7 @@ int BuildSystem::build(ProjectElement* element, const QString& configuration, Bu
     m_built.clear();
     m_building.clear();
     clearCaches();
-    openDependencyLog(element);
+    m_dependencyLog.open(element, m_files.fileSystem());
     if (builder) builder->setFailedFlag(&m_failed);
 
     bool result = false;
@@ -231,36 +158,12 @@ int BuildSystem::build(ProjectElement* element, const QString& configuration, Bu
         if (builder) builder->endGroup(element);
     }
 
-    saveDependencyLog();
+    m_dependencyLog.save();
     if (stopping()) {
         if (builder) builder->endGroup(element);
         return m_stopRequested ? 3 : 2;
     }
     return result ? 1 : 0;
-}
-
-void BuildSystem::setDependencyLogDirectory(const QString& directory) {
-    saveDependencyLog();
-    m_dependencyLog.reset();
-    m_dependencyLogDirectory = directory;
-}
-
-void BuildSystem::openDependencyLog(ProjectElement* element) {
-    if (m_dependencyLogDirectory.isEmpty() || !element) return;
-    ProjectElement* solution = ProjectSystem::solutionContaining(element);
-    while (solution && solution->parent() && ProjectSystem::solutionContaining(solution->parent()))
-        solution = ProjectSystem::solutionContaining(solution->parent());
-    if (!solution) return;
-    const QString path =
-        DependencyLog::pathFor(m_dependencyLogDirectory, solution->getPath().osPathQString());
-    if (m_dependencyLog && m_dependencyLog->path() == path) return;
-    saveDependencyLog();
-    m_dependencyLog = std::make_unique<DependencyLog>(path);
-    m_dependencyLog->load();
-}
-
-void BuildSystem::saveDependencyLog() {
-    if (m_dependencyLog) m_dependencyLog->save();
 }
 
 bool BuildSystem::solutionBuild(ProjectElement* solution, const QString& configuration,
@@ -400,59 +303,7 @@ bool BuildSystem::justBuilt(ProjectElement* element, const QString& configuratio
 }
 
 // ---------------------------------------------------------------------------
-// Macros
-
-void BuildSystem::checkMacroCaches() {
-    const quint64 macros = macroSystem.revision();
-    if (m_macroCacheRevision != ProjectElement::treeRevision() || macros != m_macroCacheMacros) {
-        m_macroCache.clear();
-        m_commonMacroCache.clear();
-        m_outputCache.clear();
-        m_macroCacheRevision = ProjectElement::treeRevision();
-        m_macroCacheMacros = macros;
-    }
-}
-
-const BuildSystem::LayeredMacroMap& BuildSystem::layeredMacros(ProjectElement* element,
-                                                               const QString& configuration) {
-    checkMacroCaches();
-    const QPair<ProjectElement*, QString> key(element, configuration);
-    auto it = m_macroCache.constFind(key);
-    if (it != m_macroCache.constEnd()) return it.value();
-    LayeredMacroMap layered;
-    if (element && element->isFile()) {
-        // Files share everything but their own entries with their project, so
-        // their maps are an overlay on a map shared by all such files.
-        const QString own =
-            projectSystem->settingFor(element, projectSystem->macrosProperty(), configuration);
-        const CommonMacrosKey commonKey{ProjectSystem::projectContaining(element),
-                                        ProjectSystem::solutionContaining(element),
-                                        projectSystem->platform(element), configuration, own};
-        auto common = m_commonMacroCache.constFind(commonKey);
-        if (common == m_commonMacroCache.constEnd())
-            common =
-                m_commonMacroCache.insert(commonKey, commonMacros(element, configuration, own));
-        layered.base = common.value();
-        layered.over = elementMacros(element, configuration, layered.base);
-        addMacros(element, configuration, layered.over);
-    } else {
-        layered.base = macros(element, configuration);
-    }
-    return m_macroCache.insert(key, layered).value();
-}
-
-MacroMap BuildSystem::cachedMacros(ProjectElement* element, const QString& configuration) {
-    const LayeredMacroMap& layered = layeredMacros(element, configuration);
-    return layered.over.isEmpty() ? layered.base
-                                  : macroSystem.overwriteMacros(layered.base, layered.over);
-}
-
-QString BuildSystem::replaceMacros(ProjectElement* element, const QString& configuration,
-                                   const QString& text, bool* dynamic) {
-    if (text.isEmpty()) return text;
-    const LayeredMacroMap& layered = layeredMacros(element, configuration);
-    return macroSystem.replaceMacros(layered.over, layered.base, text, dynamic);
-}
+// Macros and directories
 
 QString BuildSystem::settingForExpanded(ProjectElement* element, PropertyClass* propertyClass,
                                         const QString& configuration, bool* dynamic) {
@@ -460,110 +311,15 @@ QString BuildSystem::settingForExpanded(ProjectElement* element, PropertyClass* 
                          projectSystem->settingFor(element, propertyClass, configuration), dynamic);
 }
 
-const QString* BuildSystem::cachedOutput(const OutputKey& key) {
-    checkMacroCaches();
-    auto it = m_outputCache.constFind(key);
-    return it == m_outputCache.constEnd() ? nullptr : &it.value();
-}
-
-void BuildSystem::cacheOutput(const OutputKey& key, const QString& name) {
-    m_outputCache.insert(key, name);
-}
-
 void BuildSystem::clearCaches() {
-    m_macroCache.clear();
-    m_commonMacroCache.clear();
-    m_outputCache.clear();
-    m_macroCacheRevision = ~quint64(0);
-    m_statCache.clear();
+    m_macros.clear();
+    m_files.invalidate();
 }
-
-// ---------------------------------------------------------------------------
-// Directories
 
 void BuildSystem::ensureDirExists(const QString& fileName) {
     recursiveMkdir(OsFiles::absolutePath(OsFiles::directoryOf(fileName)));
 }
 
 void BuildSystem::recursiveMkdir(const QString& directory) {
-    const QString absolute = OsFiles::absolutePath(directory);
-    if (absolute == QLatin1String("/") || OsFiles::isDir(absolute)) return;
-    recursiveMkdir(OsFiles::directoryOf(absolute));
-    OsFiles::makeDir(absolute);
-}
-
-// ---------------------------------------------------------------------------
-// File times
-
-void BuildSystem::setFileSystem(FileSystem* fileSystem) {
-    m_fileSystem = fileSystem ? fileSystem : &m_realFileSystem;
-    m_statCache.clear();
-}
-
-FileStat BuildSystem::statFile(const QString& path) {
-    auto it = m_statCache.constFind(path);
-    if (it != m_statCache.constEnd()) return it.value();
-    const FileStat st = m_fileSystem->stat(path);
-    m_statCache.insert(path, st);
-    return st;
-}
-
-bool BuildSystem::removeFile(const QString& path) {
-    m_statCache.remove(path);
-    return m_fileSystem->remove(path);
-}
-
-static QString relativeTo(const QString& directory, const QString& fileName) {
-    if (directory.isEmpty() || Path::isAbsolute(fileName)) return fileName;
-    return directory + QLatin1Char('/') + fileName;
-}
-
-bool BuildSystem::exists(const QString& directory, const QString& fileName, QString& resolvedPath,
-                         QDateTime& time, Builder* builder, bool quiet) {
-    resolvedPath = relativeTo(directory, fileName);
-    const FileStat st = statFile(resolvedPath);
-    if (st.exists) {
-        // UTC: only compared, and local time would consult the zone data each time.
-        time = QDateTime::fromSecsSinceEpoch(st.seconds, Qt::UTC);
-        return true;
-    }
-    if (!quiet && builder) builder->message(fileName + QStringLiteral(" does not exist."));
-    return false;
-}
-
-bool BuildSystem::upToDate(const QString& directory, const QString& outputName,
-                           const QDateTime& outputTime, const QStringList& dependencies,
-                           Builder* builder, bool quiet) {
-    const qint64 output = outputTime.toSecsSinceEpoch();
-    for (const QString& dependency : dependencies) {
-        const FileStat st = statFile(relativeTo(directory, dependency));
-        if (!st.exists) {
-            if (!quiet && builder)
-                builder->message(dependency + QStringLiteral(" does not exist."));
-            return false;
-        }
-        if (st.seconds > output) {
-            if (!quiet && builder)
-                builder->message(dependency + QStringLiteral(" is newer than ") + outputName +
-                                 QLatin1Char('.'));
-            return false;
-        }
-    }
-    return true;
-}
-
-// ---------------------------------------------------------------------------
-// Registry
-
-void BuildSystem::addPropertyClass(PropertyClass* propertyClass) {
-    m_registry.insert(propertyClass->saveName(), propertyClass);
-}
-
-PropertyClass* BuildSystem::findPropertyClass(const QString& saveName) const {
-    return m_registry.value(saveName, nullptr);
-}
-
-PropertyClass* BuildSystem::adoptPropertyClass(PropertyClass* propertyClass) {
-    m_owned.emplace_back(propertyClass);
-    return propertyClass;
+    m_files.makeDirs(directory);
 }

@@ -1,21 +1,22 @@
 #pragma once
 
-// Root of the build engine: orchestration of solution and project builds,
-// the build property catalogue's generic layer and its registry, the
-// per-element macro map and the file-time half of the up-to-date decisions.
+// Root of the build engine: orchestration of solution and project builds and
+// the build property catalogue's generic layer. Macro maps, the view of the
+// disk, the dependency log and the property registry are collaborators of
+// their own; the operations here delegate to them.
 
 #include <QDateTime>
-#include <QHash>
 #include <QList>
-#include <QMap>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-#include <vector>
-
+#include "base/FileSystem.h"
+#include "build/BuildFiles.h"
+#include "build/BuildMacros.h"
 #include "build/DependencyLog.h"
-#include "build/FileSystem.h"
+#include "build/PropertyRegistry.h"
+#include "build/SolutionDependencyLog.h"
 #include "macros/MacroSystem.h"
 
 class Builder;
@@ -95,10 +96,14 @@ public:
     // The (virtual) macro map of the element, cached per (element, configuration)
     // until clearCaches(): the tree does not change during a build. Date and Time
     // are produced at expansion time, so a cached map stays correct.
-    MacroMap cachedMacros(ProjectElement* element, const QString& configuration);
+    MacroMap cachedMacros(ProjectElement* element, const QString& configuration) {
+        return m_macros.cached(element, configuration);
+    }
     // dynamic, when given, is set if the text used Date or Time.
     QString replaceMacros(ProjectElement* element, const QString& configuration,
-                          const QString& text, bool* dynamic = nullptr);
+                          const QString& text, bool* dynamic = nullptr) {
+        return m_macros.replace(element, configuration, text, dynamic);
+    }
     QString settingForExpanded(ProjectElement* element, PropertyClass* propertyClass,
                                const QString& configuration, bool* dynamic = nullptr);
     // Forget cached macro maps and file times (call after editing the tree).
@@ -111,32 +116,42 @@ public:
     // --- file-time decisions ------------------------------------------------------
     // fileName is taken relative to directory (an absolute name is used as is).
     bool exists(const QString& directory, const QString& fileName, QString& resolvedPath,
-                QDateTime& time, Builder* builder, bool quiet);
+                QDateTime& time, Builder* builder, bool quiet) {
+        return m_files.exists(directory, fileName, resolvedPath, time, builder, quiet);
+    }
     // True when every dependency exists and none is strictly newer (whole seconds).
     bool upToDate(const QString& directory, const QString& outputName, const QDateTime& outputTime,
-                  const QStringList& dependencies, Builder* builder, bool quiet);
+                  const QStringList& dependencies, Builder* builder, bool quiet) {
+        return m_files.upToDate(directory, outputName, outputTime, dependencies, builder, quiet);
+    }
 
     // Object dependencies kept between runs, in one log per solution inside
     // directory (empty: none, the default). Loaded when a build starts and
     // written when it ends.
-    void setDependencyLogDirectory(const QString& directory);
+    void setDependencyLogDirectory(const QString& directory) {
+        m_dependencyLog.setDirectory(directory);
+    }
     DependencyLog* dependencyLog() const { return m_dependencyLog.get(); }
 
     // The file-system seam: stat results are cached per path and dropped whenever
     // a command runs or a file is removed.
-    void setFileSystem(FileSystem* fileSystem); // not owned; null restores the real one
-    FileSystem* fileSystem() const { return m_fileSystem; }
-    FileStat statFile(const QString& path);
-    bool removeFile(const QString& path);
-    void invalidateFileTimes() { m_statCache.clear(); }
+    void setFileSystem(FileSystem* fileSystem) { m_files.setFileSystem(fileSystem); }
+    FileSystem* fileSystem() const { return &m_files.fileSystem(); }
+    FileStat statFile(const QString& path) { return m_files.stat(path); }
+    bool removeFile(const QString& path) { return m_files.remove(path); }
+    void invalidateFileTimes() { m_files.invalidate(); }
 
     // --- registry -------------------------------------------------------------------
     // Later registrations of a save name replace earlier ones.
-    void addPropertyClass(PropertyClass* propertyClass);
-    PropertyClass* findPropertyClass(const QString& saveName) const;
+    void addPropertyClass(PropertyClass* propertyClass) { m_registry.add(propertyClass); }
+    PropertyClass* findPropertyClass(const QString& saveName) const {
+        return m_registry.find(saveName);
+    }
     // Keeps a class created by a build-system constructor alive as long as the
     // build system (the registry itself owns nothing).
-    PropertyClass* adoptPropertyClass(PropertyClass* propertyClass);
+    PropertyClass* adoptPropertyClass(PropertyClass* propertyClass) {
+        return m_registry.adopt(propertyClass);
+    }
 
     // --- catalogue: one member per class -------------------------------------------
     PropertyClass* buildTreatWarningsAsErrors = nullptr;
@@ -163,21 +178,9 @@ protected:
     // Output names are asked for again and again (a library lists every
     // object its files were just checked against). They are kept with the
     // macro maps they came from, except names that used Date or Time.
-    struct OutputKey {
-        ProjectElement* element;
-        int action;
-        bool absolute;
-        QString configuration;
-        bool operator==(const OutputKey& o) const {
-            return element == o.element && action == o.action && absolute == o.absolute &&
-                   configuration == o.configuration;
-        }
-        friend size_t qHash(const OutputKey& k, size_t seed = 0) {
-            return qHashMulti(seed, k.element, k.action, k.absolute, k.configuration);
-        }
-    };
-    const QString* cachedOutput(const OutputKey& key);
-    void cacheOutput(const OutputKey& key, const QString& name);
+    using OutputKey = BuildMacros::OutputKey;
+    const QString* cachedOutput(const OutputKey& key) { return m_macros.cachedOutput(key); }
+    void cacheOutput(const OutputKey& key, const QString& name) { m_macros.cacheOutput(key, name); }
 
     // Failed or stop requested: no further command, file or project is started.
     bool stopping() const { return m_failed || m_stopRequested; }
@@ -192,53 +195,10 @@ private:
     QList<builtStruct> m_built;
     // Projects whose build is under way, to stop dependency cycles.
     QList<QPair<ProjectElement*, QString>> m_building;
-    QMap<QString, PropertyClass*> m_registry;
-    std::vector<std::unique_ptr<PropertyClass>> m_owned;
-
-    // An element's map as base overwritten by over; over is empty except for files.
-    struct LayeredMacroMap {
-        MacroMap base;
-        MacroMap over;
-    };
-    void checkMacroCaches();
-    const LayeredMacroMap& layeredMacros(ProjectElement* element, const QString& configuration);
-    // Global, system and own macros with the project and solution entries.
-    MacroMap commonMacros(ProjectElement* element, const QString& configuration,
-                          const QString& ownMacros);
-    // Input entries (files), then IntDir and OutDir expanded over base.
-    MacroMap elementMacros(ProjectElement* element, const QString& configuration,
-                           const MacroMap& base);
-
-    QHash<QPair<ProjectElement*, QString>, LayeredMacroMap> m_macroCache;
-    // What commonMacros depends on besides the global macros.
-    struct CommonMacrosKey {
-        ProjectElement* project;
-        ProjectElement* solution;
-        QString platform;
-        QString configuration;
-        QString ownMacros;
-        bool operator==(const CommonMacrosKey& o) const {
-            return project == o.project && solution == o.solution && platform == o.platform &&
-                   configuration == o.configuration && ownMacros == o.ownMacros;
-        }
-        friend size_t qHash(const CommonMacrosKey& k, size_t seed = 0) {
-            return qHashMulti(seed, k.project, k.solution, k.platform, k.configuration,
-                              k.ownMacros);
-        }
-    };
-    QHash<CommonMacrosKey, MacroMap> m_commonMacroCache;
-    quint64 m_macroCacheRevision = ~quint64(0);
-    quint64 m_macroCacheMacros = ~quint64(0); // macroSystem.revision() the caches were built on
-    QHash<OutputKey, QString> m_outputCache;
-
-    void openDependencyLog(ProjectElement* element);
-    void saveDependencyLog();
-    QString m_dependencyLogDirectory;
-    std::unique_ptr<DependencyLog> m_dependencyLog;
-
-    RealFileSystem m_realFileSystem;
-    FileSystem* m_fileSystem;
-    QHash<QString, FileStat> m_statCache;
+    PropertyRegistry m_registry;
+    BuildMacros m_macros{*this};
+    BuildFiles m_files;
+    SolutionDependencyLog m_dependencyLog;
 };
 
 extern BuildSystem* buildSystem;

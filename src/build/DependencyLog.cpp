@@ -72,7 +72,8 @@ private:
 
 } // namespace
 
-DependencyLog::DependencyLog(const QString& path) : m_path(path) {}
+DependencyLog::DependencyLog(const QString& path, FileSystem& files)
+    : m_path(path), m_files(files) {}
 
 QString DependencyLog::pathFor(const QString& directory, const QString& solutionPath) {
     const QByteArray key =
@@ -92,7 +93,7 @@ bool DependencyLog::load() {
     m_entries.clear();
     m_dirty = false;
     QByteArray data;
-    if (!OsFiles::readAll(m_path, data)) return false;
+    if (!m_files.readFile(m_path, data)) return false;
     if (data.size() < qsizetype(sizeof kMagic) ||
         std::memcmp(data.constData(), kMagic, sizeof kMagic))
         return false;
@@ -127,11 +128,10 @@ bool DependencyLog::save() {
     QByteArray out(kMagic, sizeof kMagic);
     putU32(out, 0); // the count, filled in below
     quint32 total = 0;
-    RealFileSystem disk;
     for (auto it = m_entries.constBegin(); it != m_entries.constEnd(); ++it) {
         const Entry& e = it.value();
         // Entries of other configurations stay while they still describe their object.
-        if (!e.used && !sameStamp(disk.stat(it.key()), e.stamp)) continue;
+        if (!e.used && !sameStamp(m_files.stat(it.key()), e.stamp)) continue;
         putU64(out, quint64(e.stamp.size));
         putU64(out, quint64(e.stamp.modifiedNs));
         putU64(out, quint64(e.stamp.changedNs));
@@ -145,8 +145,8 @@ bool DependencyLog::save() {
     }
     for (int i = 0; i < 4; ++i)
         out[qsizetype(sizeof kMagic) + i] = char(total >> (8 * i));
-    OsFiles::makePath(OsFiles::directoryOf(m_path));
-    if (!OsFiles::replace(m_path, out)) return false;
+    m_files.makeDirs(OsFiles::directoryOf(m_path));
+    if (!m_files.writeFileAtomically(m_path, out)) return false;
     m_dirty = false;
     return true;
 }

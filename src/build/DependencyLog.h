@@ -13,13 +13,15 @@
 #include <QString>
 #include <QStringList>
 
-#include "build/FileSystem.h"
+#include "base/FileSystem.h"
 
 class DependencyLog {
 public:
-    explicit DependencyLog(const QString& path);
+    // Read and written through files (the disk unless given another).
+    explicit DependencyLog(const QString& path, FileSystem& files = FileSystem::real());
 
     const QString& path() const { return m_path; }
+    FileSystem& files() const { return m_files; }
     // Reads the log; false (and an empty log) when it is missing or damaged.
     bool load();
     // Writes the log beside itself and renames it over, when anything was
@@ -47,6 +49,7 @@ private:
     static bool usable(const FileStat& stamp) { return stamp.exists && stamp.inode != 0; }
 
     QString m_path;
+    FileSystem& m_files;
     QHash<QString, Entry> m_entries;
     bool m_dirty = false;
 };

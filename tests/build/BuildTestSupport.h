@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FakeFileSystem.h"
 #include "support/TestFiles.h"
 
 // Fakes shared by the build-engine tests: a file system with invented times,
@@ -19,35 +20,10 @@
 #include <memory>
 
 #include "base/Builder.h"
-#include "build/FileSystem.h"
 #include "build/ProjectHooks.h"
 #include "build/StandardBuildSystem.h"
 #include "project/StandardProjectSystem.h"
 #include "project/ToolDatabase.h"
-
-class FakeFileSystem : public FileSystem {
-public:
-    FileStat stat(const QString& path) override {
-        ++stats;
-        FileStat st;
-        auto it = files.constFind(path);
-        if (it != files.constEnd()) {
-            st.exists = true;
-            st.seconds = it.value();
-        }
-        return st;
-    }
-    bool remove(const QString& path) override {
-        if (readOnly.contains(path)) return false;
-        return files.remove(path) > 0;
-    }
-    void touch(const QString& path, qint64 seconds) { files[path] = seconds; }
-    bool has(const QString& path) const { return files.contains(path); }
-
-    QMap<QString, qint64> files;
-    QSet<QString> readOnly; // removal fails
-    int stats = 0;
-};
 
 // Records every line (indented like the console) and every command; a command
 // "produces" the files given to setOutputFiles at the current clock.

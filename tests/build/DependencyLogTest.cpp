@@ -1,11 +1,8 @@
 #include "build/DependencyLog.h"
 
-#include <QFile>
-#include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
-#include "support/TestFiles.h"
+#include "FakeFileSystem.h"
 
 namespace {
 
@@ -21,27 +18,16 @@ FileStat stamp(qint64 size, qint64 modified, qint64 changed, quint64 inode, quin
     return st;
 }
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void writeAll(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(data);
-}
-
 class DependencyLogTest : public ::testing::Test {
 protected:
-    QTemporaryDir dir;
-    QString logPath() const { return dir.filePath("cache/deps"); }
+    const QString logPath = "/home/cache/deps";
+    FakeFileSystem fs;
 };
 
 TEST_F(DependencyLogTest, AnswersOnlyForTheSameVersionOfTheObject) {
     const FileStat a = stamp(276, 1700000000123456789, 1700000000223456789, 42);
     {
-        DependencyLog log(logPath());
+        DependencyLog log(logPath, fs);
         EXPECT_FALSE(log.load()); // no log yet
         log.record("/p/Debug/a.hzo", a, {"/p/a.c", "/p/inc/h é.h"});
         log.record("/p/Debug/bad.hzo", stamp(3, 5, 6, 43), {}); // unreadable object: no list
@@ -51,7 +37,7 @@ TEST_F(DependencyLogTest, AnswersOnlyForTheSameVersionOfTheObject) {
         ASSERT_TRUE(log.save());
         EXPECT_FALSE(log.dirty());
     }
-    DependencyLog log(logPath());
+    DependencyLog log(logPath, fs);
     ASSERT_TRUE(log.load());
     EXPECT_EQ(log.size(), 2);
     QStringList deps;
@@ -78,12 +64,12 @@ TEST_F(DependencyLogTest, AnswersOnlyForTheSameVersionOfTheObject) {
 
 TEST_F(DependencyLogTest, DamagedLogsAreIgnored) {
     {
-        DependencyLog log(logPath());
+        DependencyLog log(logPath, fs);
         log.record("/p/a.hzo", stamp(1, 2, 3, 4), {"/p/a.c", "/p/a.h"});
         log.record("/p/b.hzo", stamp(5, 6, 7, 8), {"/p/b.c"});
         ASSERT_TRUE(log.save());
     }
-    const QByteArray good = readAll(logPath());
+    const QByteArray good = fs.entries.value(logPath).data;
     ASSERT_GT(good.size(), 16);
     // Every truncation, a flipped magic and absurd counts: nothing is believed,
     // nothing crashes, and a fresh log can be written over the damage.
@@ -102,12 +88,12 @@ TEST_F(DependencyLogTest, DamagedLogsAreIgnored) {
         length[i] = char(0xff); // first string's length
     damaged << length;
     for (const QByteArray& bytes : damaged) {
-        writeAll(logPath(), bytes);
-        DependencyLog log(logPath());
+        fs.write(logPath, bytes, 1);
+        DependencyLog log(logPath, fs);
         EXPECT_FALSE(log.load()) << bytes.size();
         EXPECT_EQ(log.size(), 0);
     }
-    DependencyLog log(logPath());
+    DependencyLog log(logPath, fs);
     log.record("/p/c.hzo", stamp(1, 1, 1, 1), {"/p/c.c"});
     ASSERT_TRUE(log.save());
     ASSERT_TRUE(log.load());
@@ -115,32 +101,31 @@ TEST_F(DependencyLogTest, DamagedLogsAreIgnored) {
 }
 
 TEST_F(DependencyLogTest, SavingKeepsOnlyEntriesThatStillDescribeTheirObject) {
-    const QString kept = dir.filePath("Release/kept.hzo");
-    const QString rewritten = dir.filePath("Release/rewritten.hzo");
-    const QString removed = dir.filePath("Release/removed.hzo");
+    const QString kept = "/p/Release/kept.hzo";
+    const QString rewritten = "/p/Release/rewritten.hzo";
+    const QString removed = "/p/Release/removed.hzo";
     for (const QString& path : {kept, rewritten, removed})
-        ASSERT_TRUE(testsupport::writeFile(path, "object"));
-    RealFileSystem disk;
+        fs.write(path, "object", 10);
     {
-        DependencyLog log(logPath());
+        DependencyLog log(logPath, fs);
         for (const QString& path : {kept, rewritten, removed})
-            log.record(path, disk.stat(path), {"s.c"});
+            log.record(path, fs.stat(path), {"s.c"});
         ASSERT_TRUE(log.save());
     }
-    ASSERT_TRUE(testsupport::writeFile(rewritten, "another object"));
-    ASSERT_TRUE(QFile::remove(removed));
+    fs.write(rewritten, "another object", 10);
+    ASSERT_TRUE(fs.remove(removed));
 
     // A later run that builds another configuration records its own object;
     // the untouched entries survive only while they are still true.
-    DependencyLog log(logPath());
+    DependencyLog log(logPath, fs);
     ASSERT_TRUE(log.load());
-    log.record(dir.filePath("Debug/new.hzo"), stamp(1, 1, 1, 99), {"n.c"});
+    log.record("/p/Debug/new.hzo", stamp(1, 1, 1, 99), {"n.c"});
     ASSERT_TRUE(log.save());
-    DependencyLog reloaded(logPath());
+    DependencyLog reloaded(logPath, fs);
     ASSERT_TRUE(reloaded.load());
     QStringList deps;
-    EXPECT_TRUE(reloaded.find(kept, disk.stat(kept), deps));
-    EXPECT_TRUE(reloaded.find(dir.filePath("Debug/new.hzo"), stamp(1, 1, 1, 99), deps));
+    EXPECT_TRUE(reloaded.find(kept, fs.stat(kept), deps));
+    EXPECT_TRUE(reloaded.find("/p/Debug/new.hzo", stamp(1, 1, 1, 99), deps));
     EXPECT_EQ(reloaded.size(), 2);
 }
 

@@ -1,0 +1,84 @@
+#pragma once
+
+// The per-element macro maps of a build system and the names derived from
+// them, cached per (element, configuration) while neither the tree nor the
+// macro definitions change. Date and Time are produced at expansion time, so
+// a cached map stays correct.
+
+#include <QHash>
+#include <QPair>
+#include <QString>
+
+#include "macros/MacroSystem.h"
+
+class BuildSystem;
+class ProjectElement;
+
+class BuildMacros {
+public:
+    // Output names, kept with the macro maps they came from.
+    struct OutputKey {
+        ProjectElement* element;
+        int action;
+        bool absolute;
+        QString configuration;
+        bool operator==(const OutputKey& o) const {
+            return element == o.element && action == o.action && absolute == o.absolute &&
+                   configuration == o.configuration;
+        }
+        friend size_t qHash(const OutputKey& k, size_t seed = 0) {
+            return qHashMulti(seed, k.element, k.action, k.absolute, k.configuration);
+        }
+    };
+
+    // The owner's virtual macros and addMacros build the maps.
+    explicit BuildMacros(BuildSystem& owner) : m_owner(owner) {}
+
+    // The full map, built afresh.
+    MacroMap fresh(ProjectElement* element, const QString& configuration);
+    MacroMap cached(ProjectElement* element, const QString& configuration);
+    QString replace(ProjectElement* element, const QString& configuration, const QString& text,
+                    bool* dynamic);
+
+    const QString* cachedOutput(const OutputKey& key);
+    void cacheOutput(const OutputKey& key, const QString& name) { m_outputs.insert(key, name); }
+    void clear();
+
+private:
+    // An element's map as base overwritten by over; over is empty except for files.
+    struct Layered {
+        MacroMap base;
+        MacroMap over;
+    };
+    // What common() depends on besides the global macros.
+    struct CommonKey {
+        ProjectElement* project;
+        ProjectElement* solution;
+        QString platform;
+        QString configuration;
+        QString ownMacros;
+        bool operator==(const CommonKey& o) const {
+            return project == o.project && solution == o.solution && platform == o.platform &&
+                   configuration == o.configuration && ownMacros == o.ownMacros;
+        }
+        friend size_t qHash(const CommonKey& k, size_t seed = 0) {
+            return qHashMulti(seed, k.project, k.solution, k.platform, k.configuration,
+                              k.ownMacros);
+        }
+    };
+
+    void checkRevisions();
+    const Layered& layered(ProjectElement* element, const QString& configuration);
+    // Global, system and own macros with the project and solution entries.
+    MacroMap common(ProjectElement* element, const QString& configuration,
+                    const QString& ownMacros);
+    // Input entries (files), then IntDir and OutDir expanded over base.
+    MacroMap own(ProjectElement* element, const QString& configuration, const MacroMap& base);
+
+    BuildSystem& m_owner;
+    QHash<QPair<ProjectElement*, QString>, Layered> m_maps;
+    QHash<CommonKey, MacroMap> m_common;
+    QHash<OutputKey, QString> m_outputs;
+    quint64 m_treeRevision = ~quint64(0);
+    quint64 m_macroRevision = ~quint64(0); // macroSystem.revision() the caches were built on
+};

@@ -1,0 +1,26 @@
+#include "build/SolutionDependencyLog.h"
+
+#include "project/ProjectSystem.h"
+
+void SolutionDependencyLog::setDirectory(const QString& directory) {
+    save();
+    m_log.reset();
+    m_directory = directory;
+}
+
+void SolutionDependencyLog::open(ProjectElement* element, FileSystem& files) {
+    if (m_directory.isEmpty() || !element) return;
+    ProjectElement* solution = ProjectSystem::solutionContaining(element);
+    while (solution && solution->parent() && ProjectSystem::solutionContaining(solution->parent()))
+        solution = ProjectSystem::solutionContaining(solution->parent());
+    if (!solution) return;
+    const QString path = DependencyLog::pathFor(m_directory, solution->getPath().osPathQString());
+    if (m_log && m_log->path() == path && &m_log->files() == &files) return;
+    save();
+    m_log = std::make_unique<DependencyLog>(path, files);
+    m_log->load();
+}
+
+void SolutionDependencyLog::save() {
+    if (m_log) m_log->save();
+}
