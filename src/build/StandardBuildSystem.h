@@ -1,9 +1,11 @@
 #pragma once
 
 // The toolchain-neutral build layer: compiler, linker, external-build and
-// target settings, the per-project build loop, the build-action and output
-// queries, the setting half of the up-to-date decisions and the builtin
-// commands. The toolchain layer fills in the hooks that form real commands.
+// target settings (StandardCatalogue.cpp), the per-project build loop
+// (BuildLoop.cpp, its steps decided in StepScan and run by StepRunner), the
+// build-action and output queries (StandardQueries.cpp), the setting half of
+// the up-to-date decisions and the builtin commands. The toolchain layer fills
+// in the hooks that form real commands.
 
 #include "build/BuildSystem.h"
 
@@ -22,8 +24,9 @@ public:
                        int flags) override;
 
     // --- toolchain hooks ------------------------------------------------------------
-    // Forms the command for the action and runs it through the builder; success or
-    // failure shows only in the failed flag.
+    // Forms the command for the action and drives the builder with it. The build
+    // loop hands it a builder that records; the calls are replayed once the step
+    // is decided, and after a failed command only the open groups are closed.
     virtual void createCommandFor(ProjectElement* element, const QString& configuration,
                                   BuildAction action, const QString& outputName,
                                   const QString& resolvedOutputPath, const QStringList& inputs,
@@ -89,6 +92,13 @@ public:
     bool platformBuild1(ProjectElement* element, const QString& configuration, Builder* builder,
                         int flags);
 
+    static bool isCompileAction(int action) { return action >= CompileC && action <= Assemble; }
+    static QString projectTypeOf(ProjectElement* project);
+    // path made absolute in directory (an empty or absolute path is kept).
+    static QString absoluteIn(const QString& directory, const QString& path);
+    // The directory of the project that holds the element.
+    static QString projectDirectoryOf(ProjectElement* element);
+
     // Absolute directory of the project being built (set by platformBuild).
     const QString& projectDirectory() const { return m_projectDirectory; }
     void setProjectDirectory(const QString& directory) { m_projectDirectory = directory; }
@@ -143,23 +153,6 @@ public:
     PropertyClass* propertyGroupsFilePath = nullptr;
 
 private:
-    bool compile(ProjectElement* element, const QString& configuration, BuildAction action,
-                 Builder* builder, bool force, bool clean, bool noBuild, bool quiet);
-    bool link(ProjectElement* project, const QString& configuration, Builder* builder, bool force,
-              bool clean, bool noBuild, bool quiet);
-    bool archive(ProjectElement* project, const QString& configuration, Builder* builder,
-                 bool force, bool clean, bool noBuild, bool quiet);
-    bool stage(ProjectElement* file, const QString& configuration, Builder* builder, bool force,
-               bool clean, bool noBuild, bool quiet);
-    bool combine(ProjectElement* project, const QString& configuration, Builder* builder,
-                 bool force, bool clean, bool noBuild, bool quiet);
-    bool externalBuild(ProjectElement* project, const QString& configuration, Builder* builder,
-                       bool force, bool clean, bool noBuild);
-    // chmod +w/-w of an output after its command, through the builder.
-    void runChmod(const QString& directory, bool readOnly, const QString& path, Builder* builder);
-    // Runs the builder's prepared command and forgets file times (outputs change).
-    void runCommand(Builder* builder);
-    void reportUpToDate(Builder* builder, bool quiet, const QString& outputName, const char* tail);
     // Makes the element's property groups file current, when it names one.
     void loadPropertyGroups(ProjectElement* element, const QString& configuration);
     bool useFileForLink(ProjectElement* project, const QString& configuration,

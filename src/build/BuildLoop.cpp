@@ -1,0 +1,67 @@
+// The per-project build loop: children first, then the element's own step,
+// decided and then run.
+
+#include "build/StandardBuildSystem.h"
+
+#include "base/Builder.h"
+#include "build/StepRunner.h"
+#include "build/StepScan.h"
+#include "project/ProjectElement.h"
+#include "project/PropertyValueGroup.h"
+
+bool StandardBuildSystem::platformBuild(ProjectElement* element, const QString& configuration,
+                                        Builder* builder, int flags) {
+    m_projectDirectory = projectDirectoryOf(element);
+    loadPropertyGroups(element, configuration);
+    return platformBuild1(element, configuration, builder, flags);
+}
+
+void StandardBuildSystem::loadPropertyGroups(ProjectElement* element,
+                                             const QString& configuration) {
+    const QString file = settingForExpanded(element, propertyGroupsFilePath, configuration);
+    if (!file.isEmpty() && propertyValueGroups) propertyValueGroups->setGroupFile(file);
+}
+
+bool StandardBuildSystem::platformBuild1(ProjectElement* element, const QString& configuration,
+                                         Builder* builder, int flags) {
+    bool force = flags & ForceFlag;
+    if (builder) builder->idle();
+    const int action = buildAction(element, configuration);
+
+    if (action != Prebuilt) {
+        if (m_failed) return false;
+        if (!m_stopRequested) {
+            bool childBuilt = false;
+            for (ProjectElement* child = element->firstChild(); child && !stopping();
+                 child = child->nextSibling()) {
+                if (child->isConfiguration()) continue;
+                if (platformBuild1(child, configuration, builder, flags)) childBuilt = true;
+            }
+            if (childBuilt) force = true;
+        }
+    }
+    if (stopping()) return false;
+
+    switch (action) {
+    case 9:
+        return false;
+    case Prebuilt:
+        if (!element->isProject()) return force;
+        break;
+    default:
+        // Folders, excluded and unknown files build nothing of their own.
+        if (action < Link && !isCompileAction(action)) return force;
+        break;
+    }
+    StepContext context;
+    context.element = element;
+    context.configuration = configuration;
+    context.action = BuildAction(action);
+    context.force = force;
+    context.clean = flags & CleanFlag;
+    context.noBuild = flags & NoBuildFlag;
+    context.quiet = flags & QuietFlag;
+    context.builder = builder;
+    context.projectDirectory = m_projectDirectory;
+    return runStep(*this, scanStep(*this, context), builder);
+}

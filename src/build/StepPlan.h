@@ -1,0 +1,81 @@
+#pragma once
+
+// What deciding a build step produced: the lines the decision printed and,
+// for an output that is out of date, what has to happen, in order. Deciding
+// only reads; a runner carries the plan out later on the real builder.
+
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+#include "base/Builder.h"
+
+class ProjectElement;
+
+struct StepEntry {
+    enum Kind {
+        // Builder calls, replayed as they were made.
+        Message,
+        Note,
+        Success,
+        Error,
+        BeginGroup, // element, text: title, flag
+        EndGroup,   // element
+        Init,
+        SetDirectory,      // text
+        SetCommand,        // list
+        SetEnvironment,    // list
+        SetOutputFiles,    // list
+        SetTemporaryFiles, // list
+        Run,
+        // Work of the build system itself.
+        Clean,                // text: path; quiet
+        UpdatePackage,        // text: package; list: member, file; flag: force; quiet
+        RememberDependencies, // text: source; list: the object
+    };
+    Kind kind;
+    QString text;
+    QStringList list;
+    ProjectElement* element = nullptr;
+    bool flag = false;
+    bool quiet = false;
+};
+
+struct StepPlan {
+    // What the step answers to the build loop: true when its output is (re)made,
+    // so that whoever consumes it is redone too.
+    bool built = false;
+    std::vector<StepEntry> entries;
+};
+
+// A builder that runs nothing: the calls that deciding and the toolchain hooks
+// make on it become the entries of a plan.
+class PlanRecorder : public Builder {
+public:
+    void beginGroup(ProjectElement* element, const QString& title, bool flag) override;
+    void endGroup(ProjectElement* element) override;
+    void init() override { add(StepEntry::Init); }
+    void setDirectory(const QString& directory) override {
+        add(StepEntry::SetDirectory, directory);
+    }
+    void setCommand(const QStringList& c) override { add(StepEntry::SetCommand, {}, c); }
+    void setEnvironment(const QStringList& e) override { add(StepEntry::SetEnvironment, {}, e); }
+    void setOutputFiles(const QStringList& f) override { add(StepEntry::SetOutputFiles, {}, f); }
+    void setTemporaryFiles(const QStringList& f) override {
+        add(StepEntry::SetTemporaryFiles, {}, f);
+    }
+    void doit() override { add(StepEntry::Run); }
+    void error(const QString& text) override { add(StepEntry::Error, text); }
+    void note(const QString& text) override { add(StepEntry::Note, text); }
+    void success(const QString& text) override { add(StepEntry::Success, text); }
+    void message(const QString& text) override { add(StepEntry::Message, text); }
+
+    StepEntry& add(StepEntry::Kind kind, const QString& text = QString(),
+                   const QStringList& list = QStringList());
+    // Hands the plan over and starts an empty one.
+    StepPlan take(bool built);
+
+private:
+    StepPlan m_plan;
+};

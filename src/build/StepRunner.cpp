@@ -1,0 +1,98 @@
+#include "build/StepRunner.h"
+
+#include <vector>
+
+#include "build/StandardBuildSystem.h"
+#include "build/StepPlan.h"
+
+namespace {
+
+void replay(const StepEntry& e, Builder& builder) {
+    switch (e.kind) {
+    case StepEntry::Message:
+        builder.message(e.text);
+        break;
+    case StepEntry::Note:
+        builder.note(e.text);
+        break;
+    case StepEntry::Success:
+        builder.success(e.text);
+        break;
+    case StepEntry::Error:
+        builder.error(e.text);
+        break;
+    case StepEntry::BeginGroup:
+        builder.beginGroup(e.element, e.text, e.flag);
+        break;
+    case StepEntry::EndGroup:
+        builder.endGroup(e.element);
+        break;
+    case StepEntry::Init:
+        builder.init();
+        break;
+    case StepEntry::SetDirectory:
+        builder.setDirectory(e.text);
+        break;
+    case StepEntry::SetCommand:
+        builder.setCommand(e.list);
+        break;
+    case StepEntry::SetEnvironment:
+        builder.setEnvironment(e.list);
+        break;
+    case StepEntry::SetOutputFiles:
+        builder.setOutputFiles(e.list);
+        break;
+    case StepEntry::SetTemporaryFiles:
+        builder.setTemporaryFiles(e.list);
+        break;
+    case StepEntry::Run:
+        builder.doit();
+        break;
+    default:
+        break;
+    }
+}
+
+void perform(StandardBuildSystem& bs, const StepEntry& e, Builder* builder) {
+    switch (e.kind) {
+    case StepEntry::Clean:
+        bs.cleanFile(e.text, e.quiet, builder);
+        break;
+    case StepEntry::UpdatePackage:
+        bs.addToRemoveFromArchive(e.text, e.list.value(0), e.list.value(1), builder, e.quiet,
+                                  e.flag);
+        bs.invalidateFileTimes();
+        break;
+    case StepEntry::RememberDependencies:
+        bs.rememberDependencies(e.text, e.list.value(0));
+        break;
+    default:
+        if (builder) replay(e, *builder);
+        // A command changes files: the times read so far no longer hold.
+        if (e.kind == StepEntry::Run) bs.invalidateFileTimes();
+        break;
+    }
+}
+
+} // namespace
+
+bool runStep(StandardBuildSystem& bs, const StepPlan& plan, Builder* builder) {
+    // Per group the plan opened: whether it was opened on the builder, so that
+    // a group skipped after a failure is not closed either.
+    std::vector<bool> opened;
+    for (const StepEntry& e : plan.entries) {
+        const bool stopped = bs.failed() || bs.stopRequested();
+        if (e.kind == StepEntry::EndGroup) {
+            bool open = !stopped;
+            if (!opened.empty()) {
+                open = opened.back();
+                opened.pop_back();
+            }
+            if (open && builder) builder->endGroup(e.element);
+            continue;
+        }
+        if (e.kind == StepEntry::BeginGroup) opened.push_back(!stopped);
+        if (!stopped) perform(bs, e, builder);
+    }
+    return plan.built;
+}
