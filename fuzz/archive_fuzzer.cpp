@@ -5,7 +5,9 @@
 
 #include "FuzzSupport.h"
 
+#include "base/FileSystem.h"
 #include "base/QTx.h"
+#include "build/PackageUpdate.h"
 #include "objfile/Archive.h"
 
 #include <QFile>
@@ -30,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString path = fuzz::writeScratch("package.hzq", package);
     const QString member = (mode & 2) ? QStringLiteral("staged.txt") : QStringLiteral("other");
     const QString file = (mode & 4) ? QString() : QStringLiteral("staged.txt");
-    addToRemoveFromArchive(path, member, file, nullptr, true, mode & 8);
+    updatePackage(FileSystem::real(), path, member, file, nullptr, true, mode & 8);
 
     const QString raw = fuzz::writeScratch("raw.a", body);
     Archive2 archive;

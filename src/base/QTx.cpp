@@ -137,39 +137,45 @@ bool copyFile(const QString& source, const QString& destination) {
     return true;
 }
 
-bool compressFile(const QString& source, const QString& destination) {
-    QByteArray data;
-    if (!OsFiles::readAll(source, data) || data.isEmpty()) return false;
+bool compress(const QByteArray& data, QByteArray& packed) {
+    if (data.isEmpty()) return false;
     const QByteArray compressed = qCompress(data);
     if (compressed.isEmpty()) return false;
-    const QByteArray header(reinterpret_cast<const char*>(compressedFileHeader), 8);
-    return writeWhole(destination, header, compressed);
+    packed = QByteArray(reinterpret_cast<const char*>(compressedFileHeader), 8) + compressed;
+    return true;
 }
 
-bool decompressFile(const QString& source, const QString& destination) {
-    QFile file;
-    if (!OsFiles::open(file, source, QIODevice::ReadOnly)) return false;
-    const QByteArray header = file.read(8);
-    if (header.size() != 8 || memcmp(header.constData(), compressedFileHeader, 8) != 0)
-        return false;
-    const QByteArray rest = file.readAll();
-    if (rest.isEmpty() || file.error() != QFileDevice::NoError) return false;
+bool decompress(const QByteArray& packed, QByteArray& data) {
+    if (packed.size() < 8 || memcmp(packed.constData(), compressedFileHeader, 8) != 0) return false;
     // The length field is only a size hint: qUncompress grows its buffer as
     // needed. A hint beyond what deflate can expand the data to (about 1032
     // to 1) is replaced, so that a corrupt one cannot reserve gigabytes.
-    if (rest.size() < 4) return false;
-    QByteArray input = rest;
+    QByteArray input = packed.mid(8);
+    if (input.size() < 4) return false;
     const quint64 claimed = qFromBigEndian<quint32>(input.constData());
-    if (claimed > quint64(rest.size()) * 1032 + 1024)
-        qToBigEndian<quint32>(quint32(qMin<qsizetype>(rest.size(), 0x7FFFFFFF)), input.data());
-    QByteArray data;
+    if (claimed > quint64(input.size()) * 1032 + 1024)
+        qToBigEndian<quint32>(quint32(qMin<qsizetype>(input.size(), 0x7FFFFFFF)), input.data());
     try {
         QuietMessages quiet;
         data = qUncompress(input);
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (data.isEmpty()) return false;
+    return !data.isEmpty();
+}
+
+bool compressFile(const QString& source, const QString& destination) {
+    QByteArray data, packed;
+    if (!OsFiles::readAll(source, data) || !compress(data, packed)) return false;
+    return writeWhole(destination, packed, QByteArray());
+}
+
+bool decompressFile(const QString& source, const QString& destination) {
+    QFile file;
+    if (!OsFiles::open(file, source, QIODevice::ReadOnly)) return false;
+    const QByteArray packed = file.readAll();
+    QByteArray data;
+    if (file.error() != QFileDevice::NoError || !decompress(packed, data)) return false;
     return writeWhole(destination, data, QByteArray());
 }
 

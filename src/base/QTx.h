@@ -21,6 +21,8 @@ bool setWriteable(const QString& path, bool writeable);
 // is a directory receives a file of the source's name.
 bool copyFile(const QString& source, const QString& destination);
 // Whole-file compression: header, then qCompress data.
+bool compress(const QByteArray& data, QByteArray& packed);
+bool decompress(const QByteArray& packed, QByteArray& data);
 bool compressFile(const QString& source, const QString& destination);
 bool decompressFile(const QString& source, const QString& destination);
 

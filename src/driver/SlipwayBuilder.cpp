@@ -5,10 +5,8 @@
 #include "build/StandardBuildSystem.h"
 #include "driver/Process.h"
 
-#include <unistd.h>
-
-SlipwayBuilder::SlipwayBuilder(bool echo, bool show, FILE* out)
-    : m_echo(echo), m_show(show), m_out(out) {}
+SlipwayBuilder::SlipwayBuilder(bool echo, bool show, FILE* out, FileSystem& files)
+    : m_echo(echo), m_show(show), m_out(out), m_files(files) {}
 
 void SlipwayBuilder::printLine(const QString& text) {
     QByteArray line;
@@ -45,27 +43,23 @@ void SlipwayBuilder::init() {
 
 namespace {
 
-void ensureDirectoriesFor(const QStringList& files) {
-    for (const QString& file : files) {
-        if (file.isEmpty()) continue;
-        OsFiles::makePath(OsFiles::absolutePath(OsFiles::directoryOf(file)));
-    }
-}
-
-bool sameFile(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+bool sameFile(const FileStat& a, const FileStat& b) {
+    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+           a.modifiedNs == b.modifiedNs;
 }
 
 } // namespace
 
+void SlipwayBuilder::ensureDirectoriesFor(const QStringList& files) {
+    for (const QString& file : files) {
+        if (!file.isEmpty()) m_files.makeDirs(OsFiles::directoryOf(file));
+    }
+}
+
 void SlipwayBuilder::setOutputFiles(const QStringList& files) {
     ensureDirectoriesFor(files);
     for (const QString& file : files) {
-        if (file.isEmpty()) continue;
-        StepOutput output{OsFiles::osName(file), false, {}};
-        output.existed = ::stat(output.path.constData(), &output.before) == 0;
-        m_stepOutputs.push_back(output);
+        if (!file.isEmpty()) m_stepOutputs.push_back({file, m_files.stat(file)});
     }
 }
 
@@ -84,10 +78,9 @@ bool SlipwayBuilder::stopIfInterrupted() {
     // whatever the step's commands created or changed is removed. Outputs
     // they did not touch keep their old times and stay out of date.
     for (const StepOutput& output : m_stepOutputs) {
-        struct stat now;
-        if (::stat(output.path.constData(), &now) != 0) continue;
-        if (output.existed && sameFile(output.before, now)) continue;
-        ::unlink(output.path.constData());
+        const FileStat now = m_files.stat(output.path);
+        if (!now.exists || (output.before.exists && sameFile(output.before, now))) continue;
+        m_files.remove(output.path);
     }
     m_stepOutputs.clear();
     setFailed();

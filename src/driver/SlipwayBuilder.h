@@ -1,17 +1,18 @@
 #pragma once
 
 #include "base/Builder.h"
+#include "base/FileSystem.h"
 
-#include <QByteArray>
 #include <cstdio>
-#include <sys/stat.h>
 #include <vector>
 
 // The console builder: progress lines on standard output, indented two blanks
 // per open group, commands run as builtins or child processes.
 class SlipwayBuilder : public Builder {
 public:
-    SlipwayBuilder(bool echo, bool show, FILE* out = stdout);
+    // Output directories are made and interrupted steps undone through files.
+    SlipwayBuilder(bool echo, bool show, FILE* out = stdout,
+                   FileSystem& files = FileSystem::real());
 
     void beginGroup(ProjectElement* element, const QString& title, bool flag) override;
     void endGroup(ProjectElement* element) override;
@@ -44,10 +45,10 @@ private:
     // An output of the current step as it was before the step's commands ran,
     // so that only what they created or changed is removed on an interrupt.
     struct StepOutput {
-        QByteArray path;
-        bool existed;
-        struct stat before;
+        QString path;
+        FileStat before;
     };
+    void ensureDirectoriesFor(const QStringList& files);
 
     bool m_echo;
     bool m_show;
@@ -61,4 +62,5 @@ private:
     std::vector<StepOutput> m_stepOutputs;
     ProjectElement* m_stepElement = nullptr;
     FILE* m_out;
+    FileSystem& m_files;
 };

@@ -1,14 +1,10 @@
 #include "objfile/Archive.h"
 
-#include "base/Builder.h"
 #include "base/OsFiles.h"
-#include "base/QTx.h"
 
 #include <QFile>
 #include <cstring>
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -21,8 +17,6 @@ void writeLE(char* p, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         p[i] = char(uint8_t(v >> (8 * i)));
 }
-
-using OsFiles::osName;
 
 } // namespace
 
@@ -44,14 +38,36 @@ Archive2::~Archive2() {
 
 int Archive2::open(QFile* file, const QString& path) {
     close();
+    m_file = file;
+    if (!file) {
+        m_members.clear();
+        m_error.clear();
+        m_path = path;
+        return Ok;
+    }
+    return parse(
+        [file](char* buffer, qint64 length) { return file->read(buffer, length) == length; }, path);
+}
+
+int Archive2::read(const QByteArray& bytes, const QString& path) {
+    close();
+    qsizetype at = 0;
+    return parse(
+        [&](char* buffer, qint64 length) {
+            if (bytes.size() - at < length) return false;
+            std::memcpy(buffer, bytes.constData() + at, size_t(length));
+            at += length;
+            return true;
+        },
+        path);
+}
+
+int Archive2::parse(const std::function<bool(char*, qint64)>& read, const QString& path) {
     m_members.clear();
     m_error.clear();
     m_path = path;
-    m_file = file;
-    if (!file) return Ok;
-
     char header[HeaderSize];
-    if (file->read(header, HeaderSize) != HeaderSize) return BadHeader;
+    if (!read(header, HeaderSize)) return BadHeader;
     m_magic = readLE(header);
     const int32_t count = int32_t(readLE(header + 4));
     if (m_magic != Magic || count < 0) {
@@ -60,7 +76,7 @@ int Archive2::open(QFile* file, const QString& path) {
     }
     char entry[ArchiveChunk2::EntrySize];
     for (int32_t i = 0; i < count; ++i) {
-        if (file->read(entry, ArchiveChunk2::EntrySize) != ArchiveChunk2::EntrySize) {
+        if (!read(entry, ArchiveChunk2::EntrySize)) {
             m_members.clear();
             return ShortDirectory;
         }
@@ -100,23 +116,16 @@ void Archive2::addMember(const QString& sourcePath, const QString& name, uint32_
     m_members.append(chunk);
 }
 
-int Archive2::write(const QString& path) {
+int Archive2::write(QByteArray& out, const MemberData& dataOf) {
     m_error.clear();
-    const auto writeError = [&] {
-        m_error = QStringLiteral("FATAL: write error on ") + path + QStringLiteral(".\n");
-        return int(WriteError);
-    };
-    QFile out;
-    if (!OsFiles::open(out, path, QIODevice::WriteOnly | QIODevice::Truncate)) return writeError();
-
     const uint32_t count = uint32_t(m_members.size());
-    QByteArray head(HeaderSize + qsizetype(count) * ArchiveChunk2::EntrySize, '\0');
-    writeLE(head.data(), m_magic);
-    writeLE(head.data() + 4, count);
+    out = QByteArray(HeaderSize + qsizetype(count) * ArchiveChunk2::EntrySize, '\0');
+    writeLE(out.data(), m_magic);
+    writeLE(out.data() + 4, count);
     uint32_t offset = HeaderSize + count * ArchiveChunk2::EntrySize;
     for (uint32_t i = 0; i < count; ++i) {
         const ArchiveChunk2& chunk = m_members[i];
-        char* entry = head.data() + HeaderSize + i * ArchiveChunk2::EntrySize;
+        char* entry = out.data() + HeaderSize + i * ArchiveChunk2::EntrySize;
         std::memcpy(entry, chunk.name, ArchiveChunk2::NameSize);
         writeLE(entry + 1024, offset);
         writeLE(entry + 1028, chunk.size);
@@ -124,26 +133,35 @@ int Archive2::write(const QString& path) {
         writeLE(entry + 1036, chunk.time);
         offset += chunk.size;
     }
-    if (out.write(head) != head.size()) return writeError();
-
-    char block[1024];
+    QByteArray data;
     for (const ArchiveChunk2& chunk : m_members) {
-        QFile in;
-        const auto readError = [&] {
+        if (!dataOf(chunk, data) || data.size() != qsizetype(chunk.size)) {
             m_error =
                 QStringLiteral("FATAL: read error on ") + chunk.source + QStringLiteral(".\n");
-            return int(WriteError);
-        };
-        if (!OsFiles::open(in, chunk.source, QIODevice::ReadOnly) || !in.seek(chunk.offset))
-            return readError();
-        for (uint32_t left = chunk.size; left > 0;) {
-            const qint64 want = qMin<qint64>(left, qint64(sizeof block));
-            if (in.read(block, want) != want) return readError();
-            if (out.write(block, want) != want) return writeError();
-            left -= uint32_t(want);
+            return WriteError;
         }
+        out += data;
     }
-    if (!out.flush()) return writeError();
+    return Written;
+}
+
+int Archive2::write(const QString& path) {
+    const auto writeError = [&] {
+        m_error = QStringLiteral("FATAL: write error on ") + path + QStringLiteral(".\n");
+        return int(WriteError);
+    };
+    QFile out;
+    if (!OsFiles::open(out, path, QIODevice::WriteOnly | QIODevice::Truncate)) return writeError();
+    QByteArray bytes;
+    const int result = write(bytes, [](const ArchiveChunk2& chunk, QByteArray& data) {
+        QFile in;
+        if (!OsFiles::open(in, chunk.source, QIODevice::ReadOnly) || !in.seek(chunk.offset))
+            return false;
+        data = in.read(chunk.size);
+        return true;
+    });
+    if (result != Written) return result;
+    if (out.write(bytes) != bytes.size() || !out.flush()) return writeError();
     out.close();
     return out.error() == QFileDevice::NoError ? int(Written) : writeError();
 }
@@ -160,76 +178,4 @@ void Archive2::remove() {
     close();
     if (!m_path.isEmpty()) OsFiles::remove(m_path);
     m_path.clear();
-}
-
-void addToRemoveFromArchive(const QString& package, const QString& member, const QString& file,
-                            Builder* builder, bool quiet, bool force) {
-    const QString named = package + QLatin1Char('(') + member + QLatin1Char(')');
-    const auto report = [&](void (Builder::*sink)(const QString&), const QString& text) {
-        if (builder) (builder->*sink)(text);
-    };
-
-    // A missing or unreadable package is an empty one; never reuse a stale copy.
-    const QString decompressed = package + QStringLiteral(".decompressed");
-    OsFiles::remove(decompressed);
-    Archive2 old;
-    if (!QTx::decompressFile(package, decompressed) || old.open(decompressed) != Archive2::Ok)
-        old.open(nullptr, decompressed);
-
-    struct stat st;
-    const bool haveFile =
-        !file.isEmpty() && ::stat(osName(file).constData(), &st) == 0 && S_ISREG(st.st_mode);
-
-    if (!force) {
-        const ArchiveChunk2* existing = old.count() ? old.findMember(member) : nullptr;
-        if (!existing) {
-            if (!quiet) report(&Builder::message, named + QStringLiteral(" does not exist."));
-        } else if (haveFile && qint64(st.st_mtime) > qint64(existing->time)) {
-            if (!quiet)
-                report(&Builder::message,
-                       file + QStringLiteral(" is newer than ") + named + QLatin1Char('.'));
-        } else {
-            if (!quiet)
-                report(&Builder::success,
-                       QLatin1Char('\'') + named + QStringLiteral("' is up to date."));
-            old.remove();
-            return;
-        }
-    }
-
-    Archive2 updated;
-    for (const ArchiveChunk2& chunk : old.members())
-        if (chunk.memberName() != member) updated.members().append(chunk);
-
-    if (!file.isEmpty()) {
-        if (haveFile)
-            updated.addMember(file, member, 0, uint32_t(st.st_size), (st.st_mode & S_IWUSR) != 0,
-                              uint32_t(st.st_mtime));
-        else // unreadable: the write below reports the read error
-            updated.addMember(file, member, 0, 0, false, 0);
-        report(&Builder::message, QStringLiteral("adding ") + file + QStringLiteral(" to ") +
-                                      named + QLatin1Char('.'));
-    } else {
-        report(&Builder::message, QStringLiteral("removing ") + named + QLatin1Char('.'));
-    }
-
-    // Write beside the package and rename over it, so a failed or interrupted
-    // update leaves the old package in place.
-    const QString suffix = QLatin1Char('.') + QString::number(::getpid());
-    const QString plain = package + suffix + QStringLiteral(".tmp");
-    const QString packed = package + suffix + QStringLiteral(".new");
-    const bool written = updated.write(plain) == Archive2::Written;
-    old.remove();
-    const QString writeError =
-        QStringLiteral("FATAL: write error on ") + package + QLatin1Char('.');
-    if (!written) {
-        // A read error names the file read; a write error names the package,
-        // not the temporary that was being written.
-        const QString why = updated.errorText().trimmed();
-        report(&Builder::error, why.startsWith(QStringLiteral("FATAL: read ")) ? why : writeError);
-    } else if (!QTx::compressFile(plain, packed) || !OsFiles::rename(packed, package)) {
-        report(&Builder::error, writeError);
-    }
-    OsFiles::remove(plain);
-    OsFiles::remove(packed);
 }

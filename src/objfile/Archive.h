@@ -1,10 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
-class Builder;
 class QFile;
 
 // One member of a package archive: its 1040-byte directory entry and the file
@@ -44,12 +45,17 @@ public:
     int open(QFile* file, const QString& path);
     // Opens the file at path itself; a missing file is an empty archive.
     int open(const QString& path);
+    // An archive held in memory; its members' source is path.
+    int read(const QByteArray& bytes, const QString& path);
 
     ArchiveChunk2* findMember(const QString& name);
     void addMember(const QString& sourcePath, const QString& name, uint32_t offset, uint32_t size,
                    bool writable, uint32_t time);
-    // Writes the archive to path, recomputing the data offsets and copying each
-    // member's data from its source.
+    // Gives a member's size bytes of data; false when they cannot be read.
+    using MemberData = std::function<bool(const ArchiveChunk2& member, QByteArray& data)>;
+    // The archive as bytes, with the data offsets recomputed.
+    int write(QByteArray& out, const MemberData& dataOf);
+    // Writes the archive to path, copying each member's data from its source.
     int write(const QString& path);
     void close();
     // Closes the archive and deletes its file.
@@ -62,16 +68,12 @@ public:
     QString errorText() const { return m_error; }
 
 private:
+    // Reads header and directory through read(buffer, length).
+    int parse(const std::function<bool(char*, qint64)>& read, const QString& path);
+
     QList<ArchiveChunk2> m_members;
     uint32_t m_magic = Magic;
     QString m_path;
     QFile* m_file = nullptr;
     QString m_error;
 };
-
-// Adds or refreshes one member of a compressed package (removes it when file
-// is empty), reporting through the builder (which may be null). Unless force
-// is set, an existing member at least as new as the file is left alone. The
-// old package is only ever replaced by a complete new one.
-void addToRemoveFromArchive(const QString& package, const QString& member, const QString& file,
-                            Builder* builder, bool quiet, bool force);

@@ -3,16 +3,20 @@
 #include "base/HByteStream.h"
 #include "base/HException.h"
 #include "base/HString.h"
-#include "base/OsFiles.h"
 #include "objfile/VornMSP430Reader.h"
 
+#include <memory>
 #include <new>
 
-QStringList readObjectFileDependenciesOrThrow(const QString& objectFile) {
+QStringList readObjectFileDependenciesOrThrow(const QString& objectFile, FileSystem& files) {
     // Lazy: a quick read stops after the information block, so the rest of
     // the object is never read from disk.
-    HFileInputByteStream stream(OsFiles::osName(objectFile).toStdString(), true);
-    VornMSP430Reader reader(stream, false);
+    const std::unique_ptr<HByteStream> stream = files.openInput(objectFile);
+    return readObjectDependencies(*stream);
+}
+
+QStringList readObjectDependencies(HByteStream& object) {
+    VornMSP430Reader reader(object, false);
     VornModule* module = reader.readFileQuickly(false);
     QStringList result;
     if (const HString* value = module->attribute("dependencies"))
@@ -21,9 +25,9 @@ QStringList readObjectFileDependenciesOrThrow(const QString& objectFile) {
     return result;
 }
 
-QStringList readObjectFileDependencies(const QString& objectFile) {
+QStringList readObjectFileDependencies(const QString& objectFile, FileSystem& files) {
     try {
-        return readObjectFileDependenciesOrThrow(objectFile);
+        return readObjectFileDependenciesOrThrow(objectFile, files);
     } catch (const HException&) {
         return QStringList();
     } catch (const std::bad_alloc&) {

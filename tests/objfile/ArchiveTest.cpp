@@ -1,8 +1,5 @@
 #include "objfile/Archive.h"
-#include "base/Builder.h"
-#include "base/QTx.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -11,30 +8,6 @@
 #include <utime.h>
 
 namespace {
-
-// Records what the package update reports.
-class RecordingBuilder : public Builder {
-public:
-    void beginGroup(ProjectElement*, const QString&, bool) override {}
-    void endGroup(ProjectElement*) override {}
-    void init() override {}
-    void setDirectory(const QString&) override {}
-    void setCommand(const QStringList&) override {}
-    void setEnvironment(const QStringList&) override {}
-    void setOutputFiles(const QStringList&) override {}
-    void setTemporaryFiles(const QStringList&) override {}
-    void doit() override {}
-    void error(const QString& text) override { lines << "error: " + text; }
-    void success(const QString& text) override { lines << "success: " + text; }
-    void message(const QString& text) override { lines << "message: " + text; }
-
-    QStringList take() {
-        QStringList out = lines;
-        lines.clear();
-        return out;
-    }
-    QStringList lines;
-};
 
 uint32_t le(const QByteArray& data, int at) {
     const uchar* p = reinterpret_cast<const uchar*>(data.constData()) + at;
@@ -60,29 +33,7 @@ protected:
         QFile f(p);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    // The members of a compressed package, as "name:size:writable:time:data".
-    QStringList packageMembers(const QString& package) {
-        const QString plain = path("inspect.plain");
-        QFile::remove(plain);
-        if (!QTx::decompressFile(package, plain)) return {"<not a package>"};
-        const QByteArray data = read(plain);
-        Archive2 archive;
-        EXPECT_EQ(archive.open(plain), Archive2::Ok);
-        QStringList out;
-        for (const ArchiveChunk2& c : archive.members())
-            out << QString("%1:%2:%3:%4:%5")
-                       .arg(c.memberName())
-                       .arg(c.size)
-                       .arg(c.writable)
-                       .arg(c.time)
-                       .arg(QString::fromLatin1(data.mid(c.offset, c.size)));
-        archive.close();
-        QFile::remove(plain);
-        return out;
-    }
-
     QTemporaryDir dir;
-    RecordingBuilder builder;
 };
 
 } // namespace
@@ -161,102 +112,4 @@ TEST_F(ArchiveTest, WriteErrorTexts) {
     const QString target = path("no/such/dir/x.ar");
     EXPECT_EQ(nowhere.write(target), Archive2::WriteError);
     EXPECT_EQ(nowhere.errorText(), "FATAL: write error on " + target + ".\n");
-}
-
-TEST_F(ArchiveTest, PackageUpdates) {
-    const QString package = path("pkg.hzq");
-    const QString a = write("a.txt", "AAA", 1600000000, 0644);
-    const QString b = write("b.txt", "BB", 1600000000, 0444);
-
-    // First additions, up-to-date notes and newer files are also run end to end.
-    addToRemoveFromArchive(package, "a", a, &builder, false, false);
-    EXPECT_EQ(packageMembers(package), QStringList({"a:3:1:1600000000:AAA"}));
-    builder.take();
-
-    // Unchanged file, force clear: the package is left alone.
-    const QByteArray before = read(package);
-    addToRemoveFromArchive(package, "a", a, &builder, false, false);
-    EXPECT_EQ(builder.take(), QStringList({"success: '" + package + "(a)' is up to date."}));
-    EXPECT_EQ(read(package), before);
-    addToRemoveFromArchive(package, "a", a, &builder, true, false);
-    EXPECT_TRUE(builder.take().isEmpty());
-
-    // Quiet still reports the update itself.
-    addToRemoveFromArchive(package, "b", b, &builder, true, false);
-    EXPECT_EQ(builder.take(), QStringList({"message: adding " + b + " to " + package + "(b)."}));
-
-    // A newer file replaces its member, which moves to the end.
-    write("a.txt", "AAAA", 1600000005, 0644);
-    addToRemoveFromArchive(package, "a", a, &builder, false, false);
-    EXPECT_EQ(builder.take(), QStringList({"message: " + a + " is newer than " + package + "(a).",
-                                           "message: adding " + a + " to " + package + "(a)."}));
-    EXPECT_EQ(packageMembers(package),
-              QStringList({"b:2:0:1600000000:BB", "a:4:1:1600000005:AAAA"}));
-
-    // Force rewrites even when up to date.
-    addToRemoveFromArchive(package, "b", b, &builder, false, true);
-    EXPECT_EQ(builder.take(), QStringList({"message: adding " + b + " to " + package + "(b)."}));
-    EXPECT_EQ(packageMembers(package),
-              QStringList({"a:4:1:1600000005:AAAA", "b:2:0:1600000000:BB"}));
-
-    addToRemoveFromArchive(package, "a", QString(), &builder, false, true);
-    EXPECT_EQ(builder.take(), QStringList({"message: removing " + package + "(a)."}));
-    EXPECT_EQ(packageMembers(package), QStringList({"b:2:0:1600000000:BB"}));
-
-    // Only the package and the two sources are left in the directory.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
-              QStringList({"a.txt", "b.txt", "pkg.hzq"}));
-}
-
-TEST_F(ArchiveTest, CorruptPackageIsTreatedAsEmpty) {
-    // A file that is no container at all is covered end to end; a container
-    // holding a bad archive counts as empty too.
-    const QString package = path("pkg.hzq");
-    const QString a = write("a.txt", "AAA");
-    const QString bad = write("bad.plain", QByteArray("\xC8\xC3\x52\x41\x05\x00\x00\x00", 8));
-    ASSERT_TRUE(QTx::compressFile(bad, package));
-    addToRemoveFromArchive(package, "a", a, &builder, false, false);
-    EXPECT_EQ(builder.take().first(), "message: " + package + "(a) does not exist.");
-    EXPECT_EQ(packageMembers(package), QStringList({"a:3:1:1500000000:AAA"}));
-}
-
-TEST_F(ArchiveTest, LengthFieldIsOnlyASizeHint) {
-    for (const int delta : {-1, 1, 1000000}) {
-        const QString package = path("pkg.hzq");
-        QFile::remove(package);
-        addToRemoveFromArchive(package, "a", write("a.txt", "AAA"), nullptr, false, true);
-        QByteArray packed = read(package);
-        uchar* field = reinterpret_cast<uchar*>(packed.data()) + 8;
-        const uint32_t length =
-            uint32_t(field[0]) << 24 | field[1] << 16 | field[2] << 8 | field[3];
-        const uint32_t wrong = length + uint32_t(delta);
-        for (int i = 0; i < 4; ++i)
-            field[i] = uchar(wrong >> (24 - 8 * i));
-        write("pkg.hzq", packed);
-
-        addToRemoveFromArchive(package, "b", write("b.txt", "BB"), nullptr, false, true);
-        EXPECT_EQ(packageMembers(package),
-                  QStringList({"a:3:1:1500000000:AAA", "b:2:1:1500000000:BB"}))
-            << delta;
-    }
-}
-
-TEST_F(ArchiveTest, FailedUpdateKeepsTheOldPackage) {
-    const QString package = path("pkg.hzq");
-    addToRemoveFromArchive(package, "a", write("a.txt", "AAA"), nullptr, false, true);
-    const QByteArray before = read(package);
-    ASSERT_FALSE(before.isEmpty());
-
-    const QString missing = path("vanished.txt");
-    addToRemoveFromArchive(package, "v", missing, &builder, false, true);
-    EXPECT_EQ(builder.take(), QStringList({"message: adding " + missing + " to " + package + "(v).",
-                                           "error: FATAL: read error on " + missing + "."}));
-    EXPECT_EQ(read(package), before);
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files, QDir::Name),
-              QStringList({"a.txt", "pkg.hzq"}));
-
-    // A package that cannot be written is named itself, not its temporary.
-    const QString nowhere = path("nodir/pkg.hzq");
-    addToRemoveFromArchive(nowhere, "a", path("a.txt"), &builder, true, true);
-    EXPECT_EQ(builder.take().last(), "error: FATAL: write error on " + nowhere + ".");
 }
