@@ -117,26 +117,85 @@ bool open(QFile& file, const QString& path, QIODevice::OpenMode mode) {
     return true;
 }
 
-bool readAll(const QString& path, QByteArray& data) {
-    QFile file;
-    if (!open(file, path, QIODevice::ReadOnly)) return false;
-    data = file.readAll();
-    return file.error() == QFileDevice::NoError;
-}
-
-bool replace(const QString& path, const QByteArray& data) {
-    QByteArray temp = osName(path) + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+bool openRegular(QFile& file, const QString& path) {
+    if (path.isEmpty()) return false;
+    // Without O_NONBLOCK, opening a FIFO waits for a writer.
+    const int fd = ::open(osName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-    const bool written = writeAll(fd, data.constData(), data.size());
-    if (::close(fd) != 0 || !written || ::rename(temp.constData(), osName(path).constData()) != 0) {
-        ::unlink(temp.constData());
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0 ||
+        !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         return false;
     }
     return true;
+}
+
+bool readAll(const QString& path, QByteArray& data, qint64 limit) {
+    QFile file;
+    if (!openRegular(file, path) || file.size() > limit) return false;
+    data.clear();
+    data.reserve(qsizetype(file.size()));
+    // To the end, wherever that is now: the file may have grown since.
+    for (;;) {
+        const QByteArray block = file.read(qMin<qint64>(limit + 1 - data.size(), 1 << 20));
+        if (block.isEmpty()) break;
+        data += block;
+        if (data.size() > limit) return false;
+    }
+    return file.error() == QFileDevice::NoError;
+}
+
+namespace {
+
+// mkostemp's pattern beside the target. A name too long to take the suffix
+// gets a short hidden one in the same directory.
+QByteArray temporaryPattern(const QByteArray& target) {
+    const qsizetype slash = target.lastIndexOf('/');
+    if (target.size() - slash - 1 <= NAME_MAX - 8) return target + ".XXXXXX";
+    return target.left(slash + 1) + ".replace.XXXXXX";
+}
+
+} // namespace
+
+Replacement::Replacement(const QString& path) : m_target(osName(path)) {
+    if (m_target.isEmpty()) return;
+    m_temporary = temporaryPattern(m_target);
+    m_fd = ::mkostemp(m_temporary.data(), O_CLOEXEC);
+}
+
+Replacement::~Replacement() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        ::unlink(m_temporary.constData());
+    }
+}
+
+bool Replacement::write(const char* data, qsizetype length) {
+    if (m_fd < 0 || m_failed) return false;
+    m_failed = !writeAll(m_fd, data, length);
+    return !m_failed;
+}
+
+bool Replacement::commit(int mode, const ::timespec* times) {
+    if (m_fd < 0 || m_failed) return false;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t bits = mode < 0 ? mode_t(0666) & ~mask : mode_t(mode) & 07777;
+    // Times last: writing would change them again.
+    bool ok = ::fchmod(m_fd, bits) == 0;
+    if (ok && times) ok = ::futimens(m_fd, times) == 0;
+    const int fd = m_fd;
+    m_fd = -1;
+    ok = ::close(fd) == 0 && ok && ::rename(m_temporary.constData(), m_target.constData()) == 0;
+    if (!ok) ::unlink(m_temporary.constData());
+    return ok;
+}
+
+bool replace(const QString& path, const QByteArray& data) {
+    Replacement file(path);
+    return file.write(data) && file.commit();
 }
 
 bool makeDir(const QString& path) {

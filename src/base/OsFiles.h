@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <ctime>
+
 #include "base/StudioUtils.h"
 
 class QFile;
@@ -52,9 +54,39 @@ bool isWritable(const QString& path);
 // modes create the file; WriteOnly alone truncates it, as QFile does.
 // Directories are refused.
 bool open(QFile& file, const QString& path, QIODevice::OpenMode mode);
-bool readAll(const QString& path, QByteArray& data);
-// Replaces the file through a unique temporary beside it, so a reader never
-// sees half of it and two writers never share a temporary.
+// For files the tool reads on its own account (solutions, caches): only a
+// regular file opens, so a FIFO or a device can neither block the run nor
+// feed it without end.
+bool openRegular(QFile& file, const QString& path);
+constexpr qint64 DefaultReadLimit = qint64(256) << 20;
+// A whole regular file (openRegular) of at most `limit` bytes.
+bool readAll(const QString& path, QByteArray& data, qint64 limit = DefaultReadLimit);
+
+// New content for a file, written under a unique temporary name beside it
+// and renamed over it by commit(): a reader, or the next run after a crash,
+// sees the old file or the whole new one, never part of one, and two writers
+// never share a temporary. Destroyed uncommitted, it removes the temporary.
+class Replacement {
+public:
+    explicit Replacement(const QString& path);
+    ~Replacement();
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    bool write(const char* data, qsizetype length);
+    bool write(const QByteArray& data) { return write(data.constData(), data.size()); }
+    // Sets the permission bits (by default 0666 without the creation mask)
+    // and, when given, the access and modification times (two values, as
+    // futimens takes them), then renames.
+    bool commit(int mode = -1, const ::timespec* times = nullptr);
+
+private:
+    QByteArray m_target;
+    QByteArray m_temporary;
+    int m_fd = -1;
+    bool m_failed = false;
+};
 bool replace(const QString& path, const QByteArray& data);
 
 bool makeDir(const QString& path);

@@ -34,24 +34,8 @@ private:
 };
 
 bool writeWhole(const QString& path, const QByteArray& first, const QByteArray& second) {
-    QFile file;
-    if (!OsFiles::open(file, path, QIODevice::WriteOnly | QIODevice::Truncate)) return false;
-    bool ok = file.write(first) == first.size() && file.write(second) == second.size();
-    file.close();
-    return ok && file.error() == QFileDevice::NoError;
-}
-
-int writeAll(int fd, const char* data, ssize_t length) {
-    while (length > 0) {
-        const ssize_t n = ::write(fd, data, size_t(length));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        data += n;
-        length -= n;
-    }
-    return 0;
+    OsFiles::Replacement file(path);
+    return file.write(first) && file.write(second) && file.commit();
 }
 
 } // namespace
@@ -100,41 +84,27 @@ bool copyFile(const QString& source, const QString& destination) {
         target =
             destination + QLatin1Char('/') + source.mid(source.lastIndexOf(QLatin1Char('/')) + 1);
 
-    const int in = ::open(osName(source).constData(), O_RDONLY);
+    const int in = ::open(osName(source).constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0) return false;
     struct stat st;
-    if (::fstat(in, &st) != 0) {
-        ::close(in);
-        return false;
-    }
-    const QByteArray targetName = osName(target);
-    const int out = ::open(targetName.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (out < 0) {
-        ::close(in);
-        return false;
-    }
-
+    OsFiles::Replacement out(target);
+    bool ok = ::fstat(in, &st) == 0 && out.isOpen();
     static const size_t BlockSize = 131072;
     QByteArray block(qsizetype(BlockSize), Qt::Uninitialized);
-    for (;;) {
+    while (ok) {
         const ssize_t n = ::read(in, block.data(), BlockSize);
         if (n == 0) break;
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0 || writeAll(out, block.constData(), n) != 0) {
-            ::close(in);
-            ::close(out);
-            return false;
-        }
+        ok = n > 0 && out.write(block.constData(), n);
     }
     ::close(in);
-    if (::close(out) != 0) return false;
-
-    const struct timespec times[2] = {st.st_atim, st.st_mtim};
-    ::utimensat(AT_FDCWD, targetName.constData(), times, 0);
+    if (!ok) return false;
+    // Renamed into place only when whole, with the source's bits and times:
+    // an interrupted copy never looks like an up-to-date one.
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    ::chmod(targetName.constData(), (st.st_mode & 07777) & ~mask);
-    return true;
+    const struct timespec times[2] = {st.st_atim, st.st_mtim};
+    return out.commit(int((st.st_mode & 07777) & ~mask), times);
 }
 
 bool compress(const QByteArray& data, QByteArray& packed) {

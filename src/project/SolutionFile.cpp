@@ -72,7 +72,7 @@ ProjectElement* ProjectSystem::loadProjectFile(const QString& baseDir, const QSt
     const OsFiles::Status info = OsFiles::status(path);
     if (!info.exists) throw SolutionLoadError(path, QStringLiteral(" does not exist"));
     QFile file;
-    if (info.isDir || !OsFiles::open(file, path, QIODevice::ReadOnly))
+    if (!OsFiles::openRegular(file, path))
         throw SolutionLoadError(path, QStringLiteral(" cannot access"));
     QString absolute = OsFiles::absolutePath(path);
     if (m_loadStack.contains(absolute))

@@ -566,13 +566,7 @@ QByteArray XMLDocument::toByteArray(unsigned indentation) const {
 
 bool XMLDocument::save(const QString& path, unsigned indentation) {
     m_indentation = indentation;
-    QFile f;
-    if (!OsFiles::open(f, path, QIODevice::WriteOnly | QIODevice::Truncate)) {
-        setError("couldn't write " + path.toUtf8());
-        return false;
-    }
-    const QByteArray text = toByteArray(m_indentation);
-    if (f.write(text) != text.size() || !f.flush()) {
+    if (!OsFiles::replace(path, toByteArray(m_indentation))) {
         setError("couldn't write " + path.toUtf8());
         return false;
     }

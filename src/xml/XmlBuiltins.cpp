@@ -5,7 +5,6 @@
 #include "xml/RegisterHeader.h"
 #include "xml/XmlPP.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
@@ -44,10 +43,7 @@ bool xmlcp(const QString& dir, const QString& src, const QString& dst, const QSt
         return false;
     }
     OsFiles::remove(destination);
-    QFile out;
-    const QByteArray text = pp.toByteArray(2);
-    if (!OsFiles::open(out, destination, QIODevice::WriteOnly | QIODevice::Truncate) ||
-        out.write(text) != text.size() || !out.flush()) {
+    if (!OsFiles::replace(destination, pp.toByteArray(2))) {
         errorText = "xmlpp can't write " + destination;
         return false;
     }
@@ -71,18 +67,16 @@ bool mkhdr(const QString& dir, const QString& mapFile, const QString& headerFile
         return false;
     }
 
+    // Written whole before it appears: a build running at the same time may
+    // be copying the header.
     OsFiles::remove(headerPath);
-    QFile file;
-    if (!OsFiles::open(file, headerPath, QIODevice::WriteOnly | QIODevice::Truncate)) {
-        errorText = "mkhdr can't create " + headerPath;
-        return false;
+    OsFiles::Replacement file(headerPath);
+    QByteArray text;
+    if (file.isOpen()) {
+        QTextStream out(&text);
+        RegisterHeaderWriter().writeHeader(out, map.getRoot(), headerPath, title, regBaseOffs);
     }
-    QTextStream out(&file);
-    RegisterHeaderWriter().writeHeader(out, map.getRoot(), headerPath, title, regBaseOffs);
-    out.flush();
-    if (out.status() != QTextStream::Ok || !file.flush()) {
-        file.close();
-        OsFiles::remove(headerPath);
+    if (!file.write(text) || !file.commit()) {
         errorText = "mkhdr can't create " + headerPath;
         return false;
     }
