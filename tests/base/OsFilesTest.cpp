@@ -5,6 +5,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -55,6 +56,55 @@ TEST(OsFilesTest, EveryPrimitiveReachesTheSameBytes) {
         ::rmdir(OsFiles::osName(dir).constData());
         ::rmdir(OsFiles::osName(OsFiles::directoryOf(dir)).constData());
     }
+}
+
+// The target changes only by the rename: until then readers see the old
+// file, and an abandoned replacement leaves nothing behind.
+TEST(OsFilesTest, ReplacementAppearsWholeOrNotAtAll) {
+    QTemporaryDir temp;
+    const QString file = temp.path() + "/f";
+    ASSERT_TRUE(OsFiles::replace(file, "old"));
+    const quint64 inode = OsFiles::status(file).inode;
+    {
+        OsFiles::Replacement abandoned(file);
+        ASSERT_TRUE(abandoned.write("never"));
+    }
+    QByteArray data;
+    EXPECT_TRUE(OsFiles::readAll(file, data) && data == "old");
+    EXPECT_EQ(OsFiles::entries(temp.path()), QStringList{"f"});
+
+    OsFiles::Replacement next(file);
+    ASSERT_TRUE(next.write("new content"));
+    EXPECT_TRUE(OsFiles::readAll(file, data) && data == "old");
+    const struct timespec times[2] = {{1000, 0}, {2000, 0}};
+    ASSERT_TRUE(next.commit(0640, times));
+    const OsFiles::Status st = OsFiles::status(file);
+    EXPECT_NE(st.inode, inode);
+    EXPECT_EQ(st.modifiedSeconds, 2000);
+    struct stat bits;
+    ASSERT_EQ(::stat(OsFiles::osName(file).constData(), &bits), 0);
+    EXPECT_EQ(bits.st_mode & 07777, mode_t(0640));
+    EXPECT_TRUE(OsFiles::readAll(file, data) && data == "new content");
+    EXPECT_EQ(OsFiles::entries(temp.path()), QStringList{"f"});
+
+    // A name with no room for the temporary's suffix.
+    const QString longName = temp.path() + "/" + QString(250, 'n');
+    EXPECT_TRUE(OsFiles::replace(longName, "x"));
+    EXPECT_EQ(OsFiles::entries(temp.path()).size(), 2);
+}
+
+// Only regular files are read, up to the limit; a FIFO is refused at once.
+TEST(OsFilesTest, ReadAllTakesOnlyBoundedRegularFiles) {
+    QTemporaryDir temp;
+    const QString fifo = temp.path() + "/fifo";
+    ASSERT_EQ(::mkfifo(OsFiles::osName(fifo).constData(), 0600), 0);
+    ASSERT_TRUE(OsFiles::replace(temp.path() + "/ten", "0123456789"));
+    QByteArray data;
+    EXPECT_FALSE(OsFiles::readAll(fifo, data));
+    EXPECT_FALSE(OsFiles::readAll("/dev/zero", data));
+    EXPECT_FALSE(OsFiles::readAll(temp.path(), data));
+    EXPECT_FALSE(OsFiles::readAll(temp.path() + "/ten", data, 9));
+    EXPECT_TRUE(OsFiles::readAll(temp.path() + "/ten", data, 10) && data == "0123456789");
 }
 
 TEST(OsFilesTest, PathTextWithoutTheDisk) {
