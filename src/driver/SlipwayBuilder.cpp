@@ -48,6 +48,14 @@ bool sameFile(const FileStat& a, const FileStat& b) {
            a.modifiedNs == b.modifiedNs;
 }
 
+// An interrupt is the user cancelling the build, not a failed command. Without
+// a build system there is only the failed flag.
+bool requestStop() {
+    if (!standardBuildSystem) return false;
+    standardBuildSystem->requestStop();
+    return true;
+}
+
 } // namespace
 
 void SlipwayBuilder::ensureDirectoriesFor(const QStringList& files) {
@@ -69,7 +77,7 @@ void SlipwayBuilder::setTemporaryFiles(const QStringList& files) {
 
 void SlipwayBuilder::idle() {
     // The previous step is complete: nothing to undo.
-    if (Interrupts::received()) setFailed();
+    if (Interrupts::received() && !requestStop()) setFailed();
 }
 
 bool SlipwayBuilder::stopIfInterrupted() {
@@ -83,7 +91,7 @@ bool SlipwayBuilder::stopIfInterrupted() {
         m_files.remove(output.path);
     }
     m_stepOutputs.clear();
-    setFailed();
+    if (!requestStop()) setFailed();
     return true;
 }
 
