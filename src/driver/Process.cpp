@@ -25,26 +25,39 @@ constexpr int interruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // The signals whose handler we installed (not those ignored from the start).
 sigset_t handledSignals;
 
+// Each command leads a process group of its own, so what it started in the
+// background (a script's "&") is stopped with it.
 void stopRunningChild() {
     const pid_t child = runningChild;
     if (child <= 0 || childStopping) return;
     childStopping = 1;
-    ::kill(child, SIGTERM);
-    ::kill(child, SIGCONT); // a stopped child could not act on SIGTERM
+    ::kill(-child, SIGTERM);
+    ::kill(-child, SIGCONT); // a stopped child could not act on SIGTERM
     ::alarm(Interrupts::GraceSeconds);
+}
+
+void restoreDefaultActions() {
+    struct sigaction standard = {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    for (int sig : interruptSignals)
+        if (sigismember(&handledSignals, sig) == 1) ::sigaction(sig, &standard, nullptr);
 }
 
 extern "C" void onInterrupt(int sig) {
     const int saved = errno;
     if (!receivedSignal) receivedSignal = sig;
     stopRunningChild();
+    // A second signal ends the tool at once, even while it waits in a read
+    // or write of its own that the first one could not break off.
+    restoreDefaultActions();
     errno = saved;
 }
 
 extern "C" void onGraceExpired(int) {
     const int saved = errno;
     const pid_t child = runningChild;
-    if (child > 0) ::kill(child, SIGKILL);
+    if (child > 0) ::kill(-child, SIGKILL);
     errno = saved;
 }
 
@@ -60,11 +73,8 @@ sigset_t interruptSet() {
 // the signals the parent handles (a pending one must end the child, not run
 // the parent's handler), unblocks them, changes directory and execs.
 [[noreturn]] void execChild(const char* dir, char* const* argv, const sigset_t* mask) {
-    struct sigaction standard = {};
-    standard.sa_handler = SIG_DFL;
-    sigemptyset(&standard.sa_mask);
-    for (int sig : interruptSignals)
-        if (sigismember(&handledSignals, sig) == 1) ::sigaction(sig, &standard, nullptr);
+    ::setpgid(0, 0);
+    restoreDefaultActions();
     ::sigprocmask(SIG_SETMASK, mask, nullptr);
     if (dir && ::chdir(dir) != 0) {
         // Runs in the tool's own directory instead.
@@ -114,6 +124,8 @@ int spawnProcess(const QStringList& command, bool wait, const QString& directory
 
     // vfork: the child only changes directory and execs, and copying the
     // page tables of a large parent for every command is the cost to avoid.
+    // The parent resumes after the exec, so the child's own setpgid is the
+    // one that counts: the group exists before anything can signal it.
     const pid_t pid = ::vfork();
     if (pid == 0) execChild(dir.isEmpty() ? nullptr : dir.constData(), argv.data(), &mask);
     if (pid > 0 && wait) {
@@ -129,6 +141,9 @@ int spawnProcess(const QStringList& command, bool wait, const QString& directory
 
     waitUntilEnded(pid);
     ::sigprocmask(SIG_BLOCK, &interrupts, nullptr);
+    // Whatever a stopped command left behind in its group goes with it; the
+    // zombie still holds the group's number, so nothing else is hit.
+    if (childStopping) ::kill(-pid, SIGKILL);
     runningChild = 0;
     ::alarm(0);
     childStopping = 0;
@@ -154,6 +169,8 @@ void install() {
     action.sa_mask = interruptSet();
     // Restarting keeps file and stream calls of builtins and package updates
     // whole; the handler itself stops the child, so no wait needs to break off.
+    // What the tool reads itself is a regular file, which cannot block; a
+    // second signal ends the tool in any case.
     action.sa_flags = SA_RESTART;
     for (int sig : interruptSignals) {
         struct sigaction previous = {};

@@ -6,20 +6,22 @@
 namespace QTx {
 
 // Runs command[0] with the rest as arguments (no shell), in directory when it
-// is not empty. With wait: the exit status as a signed 8-bit value, or -1 for
-// a signal, an exit status of 255 or a program that cannot be started.
-// Without wait: 0 once the child is started, -1 when fork fails.
-// Once an interrupt has been received (see below) no child is started and the
-// result is -1; a waited-for child that is running when one arrives is stopped.
+// is not empty, as the leader of a new process group. With wait: the exit
+// status as a signed 8-bit value, or -1 for a signal, an exit status of 255 or
+// a program that cannot be started. Without wait: 0 once the child is
+// started, -1 when fork fails. Once an interrupt has been received (see below)
+// no child is started and the result is -1; a waited-for child that is
+// running when one arrives is stopped.
 int spawnProcess(const QStringList& command, bool wait, const QString& directory, bool unused);
 
 } // namespace QTx
 
 // SIGINT, SIGTERM and SIGHUP stop a build instead of killing the tool
 // outright: the handler records the signal and stops the command that is
-// running (SIGTERM, and SIGKILL if it is still there after the grace period);
-// the builder then starts nothing more, and the driver ends the process by
-// the same signal.
+// running, with its process group (SIGTERM, and SIGKILL if it is still there
+// after the grace period); the builder then starts nothing more, and the
+// driver ends the process by the same signal. A second signal ends the tool
+// at once.
 namespace Interrupts {
 
 constexpr int GraceSeconds = 2;

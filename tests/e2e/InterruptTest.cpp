@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -28,8 +29,11 @@ public:
     // Starts slipway in the sandbox with default signal actions (the test
     // runner may ignore some), no terminal, and output captured in files.
     // With ownGroup it leads a process group of its own, which the test can
-    // signal as a terminal signals its foreground job.
-    Running(const e2e::Sandbox& box, const QStringList& arguments, bool ownGroup) : m_box(box) {
+    // signal as a terminal signals its foreground job. With piped, standard
+    // output is a pipe, as in "slipway ... | cat".
+    Running(const e2e::Sandbox& box, const QStringList& arguments, bool ownGroup,
+            bool piped = false)
+        : m_box(box) {
         std::vector<QByteArray> words{box.program().toLocal8Bit()};
         for (const QString& a : arguments)
             words.push_back(a.toLocal8Bit());
@@ -51,6 +55,8 @@ public:
         const QByteArray out = box.file("stdout").toLocal8Bit();
         const QByteArray err = box.file("stderr").toLocal8Bit();
 
+        int pipe[2] = {-1, -1};
+        if (piped && ::pipe2(pipe, O_CLOEXEC) != 0) return;
         m_pid = ::fork();
         if (m_pid == 0) {
             if (ownGroup) ::setpgid(0, 0);
@@ -60,7 +66,8 @@ public:
             sigemptyset(&none);
             ::sigprocmask(SIG_SETMASK, &none, nullptr);
             const int in = ::open("/dev/null", O_RDONLY);
-            const int o = ::open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int o =
+                piped ? pipe[1] : ::open(out.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int e = ::open(err.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (in < 0 || o < 0 || e < 0 || ::chdir(dir.constData()) != 0) ::_exit(127);
             ::dup2(in, 0);
@@ -70,8 +77,13 @@ public:
             ::_exit(127);
         }
         if (ownGroup && m_pid > 0) ::setpgid(m_pid, m_pid); // whichever runs first
+        if (piped) {
+            ::close(pipe[1]);
+            m_pipe = pipe[0];
+        }
     }
     ~Running() {
+        if (m_pipe >= 0) ::close(m_pipe);
         if (m_pid > 0) {
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
@@ -98,11 +110,25 @@ public:
     }
 
     std::string out() const { return m_box.read("stdout"); }
+
+    // Whether every writer of the output pipe has closed it within timeoutMs.
+    bool pipeClosed(int timeoutMs) const {
+        QElapsedTimer clock;
+        clock.start();
+        char buffer[4096];
+        for (;;) {
+            struct pollfd ready = {m_pipe, POLLIN, 0};
+            const int left = int(timeoutMs - clock.elapsed());
+            if (left <= 0 || ::poll(&ready, 1, left) <= 0) return false;
+            if (::read(m_pipe, buffer, sizeof buffer) == 0) return true;
+        }
+    }
     std::string err() const { return m_box.read("stderr"); }
 
 private:
     const e2e::Sandbox& m_box;
     pid_t m_pid = -1;
+    int m_pipe = -1;
 };
 
 // Polls for what a command does once it is under way.
@@ -267,13 +293,14 @@ TEST(Interrupt, StagingLeavesAWholePackage) {
 
 // A link and its post-build command are one step: stopping the post-build
 // command removes the fresh executable, so the next build links and runs it
-// again, while the objects compiled before stay.
+// again, while the objects compiled before stay. What the command started in
+// the background is stopped with it and no longer holds the output open.
 TEST(Interrupt, PostBuildCommandIsPartOfTheLink) {
     e2e::Sandbox box;
     box.makeStudio();
     writeScript(box, "post.sh",
-                "echo post >> ../post.log\ntouch ../started\n"
-                "if [ -f ../hang ]; then exec sleep 30; fi\n");
+                "echo post >> ../post.log\n"
+                "if [ -f ../hang ]; then sleep 30 & touch ../started; wait; fi\n");
     box.write("fw.hzp", "<!DOCTYPE Halyard_Project_File>\n<solution Name=\"fw\" version=\"1\">\n"
                         "<configuration Name=\"Debug\"/>\n<project Name=\"app\"><configuration "
                         "Name=\"Common\" project_type=\"Executable\" project_directory=\"app\" "
@@ -283,11 +310,12 @@ TEST(Interrupt, PostBuildCommandIsPartOfTheLink) {
     box.write("app/main.c", "int main(void) { return 0; }\n");
     box.write("hang", "");
     {
-        Running run(box, {"-config", "Debug", "fw.hzp"}, false);
-        ASSERT_TRUE(waitUntil([&] { return box.exists("started"); })) << run.out() << run.err();
+        Running run(box, {"-config", "Debug", "fw.hzp"}, false, true);
+        ASSERT_TRUE(waitUntil([&] { return box.exists("started"); })) << run.err();
         run.signal(SIGINT, false);
         const int status = run.finish(10000);
         EXPECT_TRUE(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGINT);
+        EXPECT_TRUE(run.pipeClosed(3000));
     }
     EXPECT_FALSE(box.exists("app/Debug/app.hzx"));
     EXPECT_TRUE(box.exists("app/Debug/main.hzo"));
@@ -299,4 +327,27 @@ TEST(Interrupt, PostBuildCommandIsPartOfTheLink) {
     EXPECT_NE(again.out.find("/bin/hld "), std::string::npos) << again.out;
     EXPECT_TRUE(box.exists("app/Debug/app.hzx"));
     EXPECT_EQ(box.read("post.log"), "post\npost\n");
+}
+
+// A first signal lets the tool finish what it is doing itself; when that is
+// stuck (here the builtin cp reading a FIFO nobody writes), a second signal
+// ends it at once.
+TEST(Interrupt, ASecondSignalEndsTheToolAtOnce) {
+    e2e::Sandbox box;
+    box.write("s.hzp", "<!DOCTYPE Halyard_Project_File>\n<solution Name=\"s\" version=\"1\">"
+                       "<configuration Name=\"Debug\"/><project Name=\"st\"><configuration "
+                       "Name=\"Common\" project_type=\"Staging\"/><file file_name=\"in\"/>"
+                       "</project></solution>\n");
+    const QByteArray fifo = QFile::encodeName(box.file("in"));
+    ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+    Running run(box, {"-config", "Debug", "s.hzp"}, false);
+    int writer = -1; // opens once the copy is reading; held open, never written
+    ASSERT_TRUE(
+        waitUntil([&] { return (writer = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK)) >= 0; }));
+    run.signal(SIGINT, false);
+    EXPECT_EQ(run.finish(300), -1) << "the first signal ended the tool";
+    run.signal(SIGINT, false);
+    const int status = run.finish(3000);
+    EXPECT_TRUE(status != -1 && WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    ::close(writer);
 }
