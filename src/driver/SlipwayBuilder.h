@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <vector>
 
+class StepFailures;
+
 // The console builder: progress lines on standard output, indented two blanks
 // per open group, commands run as builtins or child processes.
 class SlipwayBuilder : public Builder {
@@ -23,12 +25,17 @@ public:
     void setOutputFiles(const QStringList& files) override;
     void setTemporaryFiles(const QStringList& files) override;
     void doit() override;
-    void error(const QString& text) override { printLine(text); }
+    void error(const QString& text) override;
     void note(const QString& text) override { printLine(text); }
     void success(const QString& text) override { printLine(text); }
     void message(const QString& text) override { printLine(text); }
     // Between elements: where an interrupt stops the build when no command runs.
     void idle() override;
+
+    // Strict mode: failed steps are recorded, each project's first command is
+    // preceded by the directory it works in, and macros left unexpanded in a
+    // command are warned about. Not owned; null (the default) turns it off.
+    void setStrict(StepFailures* failures) { m_failures = failures; }
 
     int indent() const { return m_indent; }
     const QString& directory() const { return m_directory; }
@@ -50,6 +57,13 @@ private:
     };
     void ensureDirectoriesFor(const QStringList& files);
 
+    // Strict mode only.
+    void enterDirectory();
+    void beforeCommand();
+    // "<project>: <file or step>", or withoutStep when no step group is open.
+    QString currentStep(const QString& withoutStep) const;
+    void recordFailure(const QString& withoutStep);
+
     bool m_echo;
     bool m_show;
     QString m_directory;
@@ -63,4 +77,13 @@ private:
     ProjectElement* m_stepElement = nullptr;
     FILE* m_out;
     FileSystem& m_files;
+
+    struct OpenGroup {
+        ProjectElement* element;
+        QString title;
+        bool project;
+    };
+    StepFailures* m_failures = nullptr;
+    std::vector<OpenGroup> m_groups;
+    bool m_entered = false; // the open project group has printed its directory
 };

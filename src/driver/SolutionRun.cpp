@@ -5,6 +5,8 @@
 #include "build/StandardBuildSystem.h"
 #include "driver/SlipwayArgParse.h"
 #include "driver/SlipwayBuilder.h"
+#include "driver/SolutionCheck.h"
+#include "driver/StrictMode.h"
 #include "macros/MacroSystem.h"
 #include "project/ProjectSystem.h"
 #include "toolchain/MSP430BuildSystem.h"
@@ -72,7 +74,7 @@ void createBuildSystems(const QString& studioDir) {
     macroSystem.setSystemMacro("StudioDir", studioDir);
 }
 
-int runSolution(const SlipwayArgParse& args, const QString& studioDir) {
+int runSolution(const SlipwayArgParse& args, const QString& studioDir, StepFailures* strict) {
     createBuildSystems(studioDir);
 
     // Dependencies read from object files are remembered between runs in the
@@ -83,13 +85,33 @@ int runSolution(const SlipwayArgParse& args, const QString& studioDir) {
     buildSystem->setDependencyLogDirectory(QDir::cleanPath(cache + QStringLiteral("/slipway")));
 
     projectSystem->loadSolution(args.solutionFile);
+    if (strict) {
+        for (const QString& warning : checkSolution(projectSystem->solutionElement()))
+            strictWarning(warning);
+    }
 
     const int flags = args.buildFlags();
     ProjectElement* element = chooseElement(projectSystem, args.projectName, args.solutionName);
     if (!element || !checkConfiguration(projectSystem, element, args.configuration)) return 1;
 
     SlipwayBuilder builder(args.echo, args.show);
-    buildSystem->build(element, args.configuration, &builder, flags, true, args.batch);
+    if (!strict) {
+        buildSystem->build(element, args.configuration, &builder, flags, true, args.batch);
+        std::fflush(stdout);
+        return 0;
+    }
+    builder.setStrict(strict);
+    FileSystem* disk = buildSystem->fileSystem();
+    ClockSkewWatch skew(*disk);
+    // The build looks at a source only when its output exists: look at each
+    // once here, so a skewed checkout is reported on the first build too.
+    for (ProjectElement* file : ProjectSystem::sourceFiles(element))
+        skew.stat(file->getPath().osPathQString());
+    buildSystem->setFileSystem(&skew);
+    const int result =
+        buildSystem->build(element, args.configuration, &builder, flags, true, args.batch);
+    buildSystem->setFileSystem(disk);
     std::fflush(stdout);
-    return 0;
+    if (result == 2 && !strict->any()) strict->addReason(QStringLiteral("a step failed"));
+    return strict->any() ? 2 : 0;
 }
