@@ -132,6 +132,9 @@ public:
         m_dependencyLog.setDirectory(directory);
     }
     DependencyLog* dependencyLog() const { return m_dependencyLog.get(); }
+    // Which outputs an earlier run left half made; null without a log directory
+    // or off the disk.
+    BuildJournal* journal() const { return m_dependencyLog.journal(); }
 
     // The file-system seam: stat results are cached per path and dropped whenever
     // a command runs or a file is removed.

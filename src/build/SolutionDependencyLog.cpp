@@ -5,6 +5,7 @@
 void SolutionDependencyLog::setDirectory(const QString& directory) {
     save();
     m_log.reset();
+    m_journal.reset();
     m_directory = directory;
 }
 
@@ -19,8 +20,14 @@ void SolutionDependencyLog::open(ProjectElement* element, FileSystem& files) {
     save();
     m_log = std::make_unique<DependencyLog>(path, files);
     m_log->load();
+    m_journal.reset();
+    if (&files == &FileSystem::real()) {
+        m_journal = std::make_unique<BuildJournal>(BuildJournal::pathBeside(path));
+        m_journal->load();
+    }
 }
 
 void SolutionDependencyLog::save() {
     if (m_log) m_log->save();
+    if (m_journal) m_journal->close();
 }

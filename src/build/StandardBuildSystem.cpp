@@ -1,10 +1,13 @@
 #include "build/StandardBuildSystem.h"
 
 #include "base/Builder.h"
+#include "base/HException.h"
 #include "base/Path.h"
 #include "base/SettingTexts.h"
 #include "build/Builtins.h"
 #include "project/ProjectSystem.h"
+
+#include <new>
 
 StandardBuildSystem* standardBuildSystem = nullptr;
 
@@ -133,19 +136,22 @@ void StandardBuildSystem::rememberDependencies(const QString& source, const QStr
     // with nothing to do, finds it in the log instead of opening it.
     DependencyLog* log = dependencyLog();
     if (!log || stopping()) return;
-    const FileStat stamp = statFile(objectPath);
-    if (stamp.exists)
-        log->record(objectPath, stamp,
-                    getObjectFileDependencies(m_projectDirectory, source, objectPath));
+    QStringList dependencies;
+    objectDependencies(source, objectPath, dependencies);
 }
 
-QStringList StandardBuildSystem::objectDependencies(const QString& source,
-                                                    const QString& objectPath) {
+bool StandardBuildSystem::objectDependencies(const QString& source, const QString& objectPath,
+                                             QStringList& dependencies) {
     const FileStat stamp = statFile(objectPath);
     DependencyLog* log = dependencyLog();
-    QStringList dependencies;
-    if (log && log->find(objectPath, stamp, dependencies)) return dependencies;
-    dependencies = getObjectFileDependencies(m_projectDirectory, source, objectPath);
-    if (log) log->record(objectPath, stamp, dependencies);
-    return dependencies;
+    if (log && log->find(objectPath, stamp, dependencies)) return true;
+    try {
+        dependencies = getObjectFileDependencies(m_projectDirectory, source, objectPath);
+    } catch (const HException&) {
+        return false;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    if (log && stamp.exists) log->record(objectPath, stamp, dependencies);
+    return true;
 }

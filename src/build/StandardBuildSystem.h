@@ -36,13 +36,17 @@ public:
     virtual bool commandUpToDate(ProjectElement* element, const QString& configuration,
                                  const QDateTime& outputTime, BuildAction action, Builder* builder,
                                  bool quiet);
-    // The files the object was built from, as recorded in it; empty when unknown.
+    // The files the object was built from, as recorded in it (empty when it
+    // records none). Throws HException when the object cannot be read.
     virtual QStringList getObjectFileDependencies(const QString& projectDirectory,
                                                   const QString& sourcePath,
                                                   const QString& objectFilePath) = 0;
     // getObjectFileDependencies, answered from the dependency log while the
-    // object is unchanged since it was last read.
-    QStringList objectDependencies(const QString& source, const QString& objectPath);
+    // object is unchanged since it was last read. False for an object that
+    // cannot be read (truncated, zeroed, not an object): it is out of date and
+    // nothing is remembered for it.
+    bool objectDependencies(const QString& source, const QString& objectPath,
+                            QStringList& dependencies);
     // Records the dependencies of an object a command has just made.
     void rememberDependencies(const QString& source, const QString& objectPath);
     // Adds or refreshes (file non-empty) or removes (file empty) one member of a

@@ -46,6 +46,9 @@ struct StepPlan {
     // What the step answers to the build loop: true when its output is (re)made,
     // so that whoever consumes it is redone too.
     bool built = false;
+    // The files its commands write, journalled around them so that a run that
+    // stops half way leaves them out of date.
+    QStringList outputs;
     std::vector<StepEntry> entries;
 };
 

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "build/BuildJournal.h"
 #include "build/StandardBuildSystem.h"
 #include "build/StepPlan.h"
 
@@ -80,8 +81,15 @@ bool runStep(StandardBuildSystem& bs, const StepPlan& plan, Builder* builder) {
     // Per group the plan opened: whether it was opened on the builder, so that
     // a group skipped after a failure is not closed either.
     std::vector<bool> opened;
+    BuildJournal* journal = plan.outputs.isEmpty() ? nullptr : bs.journal();
+    bool journalled = false;
     for (const StepEntry& e : plan.entries) {
         const bool stopped = bs.failed() || bs.stopRequested();
+        if (journal && !journalled && !stopped && e.kind == StepEntry::Run) {
+            // Unrecorded (say the cache is full) the step still runs.
+            journal->started(plan.outputs);
+            journalled = true;
+        }
         if (e.kind == StepEntry::EndGroup) {
             bool open = !stopped;
             if (!opened.empty()) {
@@ -94,5 +102,7 @@ bool runStep(StandardBuildSystem& bs, const StepPlan& plan, Builder* builder) {
         if (e.kind == StepEntry::BeginGroup) opened.push_back(!stopped);
         if (!stopped) perform(bs, e, builder);
     }
+    // A failed or interrupted step leaves its outputs untrusted as well.
+    if (journalled && !bs.failed() && !bs.stopRequested()) journal->finished(plan.outputs);
     return plan.built;
 }

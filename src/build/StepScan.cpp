@@ -2,6 +2,7 @@
 
 #include "base/Path.h"
 #include "base/SettingTexts.h"
+#include "build/BuildJournal.h"
 #include "build/StandardBuildSystem.h"
 #include "project/ProjectSystem.h"
 
@@ -34,9 +35,17 @@ private:
     };
 
     // A missing output is explained (unless quiet).
+    // An output that an earlier run was making when it stopped counts as
+    // missing, whatever its time.
     void locate(const QString& name) {
         out.name = name;
         out.exists = bs.exists(c.projectDirectory, name, out.resolved, out.time, &rec, c.quiet);
+        const BuildJournal* journal = bs.journal();
+        if (out.exists && !force && journal && journal->unfinished(out.resolved)) {
+            if (!c.quiet)
+                rec.message(name + QStringLiteral(" was being built when an earlier run stopped."));
+            force = true;
+        }
     }
     bool mayBeCurrent() const { return out.exists && !force; }
     // No dependency is newer than the output and no setting of its command
@@ -53,7 +62,14 @@ private:
     // to be planned.
     bool rebuild() {
         if (c.clean) rec.add(StepEntry::Clean, out.resolved).quiet = c.quiet;
-        return !c.noBuild && c.builder;
+        if (c.noBuild || !c.builder) return false;
+        writes = {out.resolved};
+        return true;
+    }
+    StepPlan take(bool built) {
+        StepPlan plan = rec.take(built);
+        plan.outputs = writes;
+        return plan;
     }
     void createCommand(const QStringList& inputs) {
         bs.createCommandFor(c.element, c.configuration, c.action, out.name, out.resolved, inputs,
@@ -88,6 +104,7 @@ private:
     bool force;
     PlanRecorder rec;
     Output out;
+    QStringList writes;
 };
 
 StepPlan StepScan::compile() {
@@ -96,11 +113,15 @@ StepPlan StepScan::compile() {
     QHash<QString, QStringList>& cache = bs.dependencyCache();
     if (mayBeCurrent()) {
         QStringList dependencies = cache.value(out.resolved);
-        if (dependencies.isEmpty()) dependencies = bs.objectDependencies(source, out.resolved);
-        if (dependencies.isEmpty()) dependencies << c.element->getPath().canonicalPathQString();
-        if (current(dependencies)) {
-            cache.insert(out.resolved, dependencies);
-            return upToDate(" is up to date");
+        if (!dependencies.isEmpty() || bs.objectDependencies(source, out.resolved, dependencies)) {
+            // An object that records nothing is compared with its source.
+            if (dependencies.isEmpty()) dependencies << c.element->getPath().canonicalPathQString();
+            if (current(dependencies)) {
+                cache.insert(out.resolved, dependencies);
+                return upToDate(" is up to date");
+            }
+        } else if (!c.quiet) {
+            rec.message(out.name + QStringLiteral(" is not a readable object file."));
         }
         cache.remove(out.resolved);
     }
@@ -108,7 +129,7 @@ StepPlan StepScan::compile() {
         createCommand({source});
         rec.add(StepEntry::RememberDependencies, source, {out.resolved});
     }
-    return rec.take(true);
+    return take(true);
 }
 
 // The project's own outputs, then those of the libraries and object-file
@@ -161,7 +182,7 @@ StepPlan StepScan::link() {
             rec.endGroup(c.element);
         }
     }
-    return rec.take(true);
+    return take(true);
 }
 
 StepPlan StepScan::archive() {
@@ -170,7 +191,7 @@ StepPlan StepScan::archive() {
     bs.findOutputs(c.element->firstChild(), c.configuration, inputs, false);
     if (mayBeCurrent() && current(inputs)) return upToDate(" is up to date");
     if (rebuild()) createCommand(inputs);
-    return rec.take(true);
+    return take(true);
 }
 
 StepPlan StepScan::stage() {
@@ -207,7 +228,7 @@ StepPlan StepScan::stage() {
         if (packaged) updatePackage(package, member, true);
         rec.endGroup(c.element);
     }
-    return rec.take(true);
+    return take(true);
 }
 
 StepPlan StepScan::combine() {
@@ -226,7 +247,7 @@ StepPlan StepScan::combine() {
         chmod(c.projectDirectory, bs.combineSetReadonly);
         rec.endGroup(c.element);
     }
-    return rec.take(true);
+    return take(true);
 }
 
 // An externally built executable: its own commands, no up-to-date decision.
@@ -272,6 +293,7 @@ StepPlan scanStep(StandardBuildSystem& bs, const StepContext& context) {
     case S::Prebuilt:
         return scan.external();
     default:
-        return S::isCompileAction(context.action) ? scan.compile() : StepPlan{context.force, {}};
+        return S::isCompileAction(context.action) ? scan.compile()
+                                                  : StepPlan{context.force, {}, {}};
     }
 }

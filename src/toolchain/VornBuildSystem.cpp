@@ -247,7 +247,7 @@ QString VornBuildSystem::targetProcessor(ProjectElement* element, const QString&
 
 QStringList VornBuildSystem::getObjectFileDependencies(const QString&, const QString&,
                                                        const QString& objectFilePath) {
-    return readObjectFileDependencies(objectFilePath, *fileSystem());
+    return readObjectFileDependenciesOrThrow(objectFilePath, *fileSystem());
 }
 
 void VornBuildSystem::createCommandFor(ProjectElement* element, const QString& configuration,
