@@ -4,7 +4,7 @@ JOBS ?= $(shell nproc)
 
 PREFIX ?= /usr/local
 
-.PHONY: all setup configure build test demo install clean format fuzz test-asan
+.PHONY: all setup configure build test demo install clean format fuzz test-asan soak
 
 all: build
 
@@ -31,6 +31,13 @@ demo: setup
 	@[ -f $(BUILD)/build.ninja ] || cmake -S . -B $(BUILD) -G Ninja -DBUILD_TESTING=OFF
 	cmake --build $(BUILD) -j $(JOBS) --target $(DEMO_TARGETS)
 	@sh scripts/demo $(BUILD)
+
+# The kill test at thousands of kill points instead of the hundred of "make test".
+SOAK_ROUNDS ?= 3000
+soak: build
+	cd $(BUILD) && XDG_CONFIG_HOME=$$PWD/test-home/.config XDG_CACHE_HOME=$$PWD/test-home/.cache \
+	  HOME=$$PWD/test-home SLIPWAY_KILL_ROUNDS=$(SOAK_ROUNDS) \
+	  tests/e2e/test_e2e --gtest_filter='KillTest.EveryKillIsRepairedByTheNextBuild'
 
 install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)

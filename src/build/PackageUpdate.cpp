@@ -2,11 +2,61 @@
 
 #include "base/Builder.h"
 #include "base/FileSystem.h"
+#include "base/OsFiles.h"
 #include "base/QTx.h"
 #include "build/StandardBuildSystem.h"
 #include "objfile/Archive.h"
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
+
+// Concurrent builds sharing a package take turns at reading, changing and
+// replacing it. The package is replaced by a rename, so the lock is held on
+// its directory. Off the disk (a test's file system) there is nothing to lock.
+class PackageLock {
+public:
+    explicit PackageLock(const QString& package) {
+        const QByteArray directory = OsFiles::osName(OsFiles::directoryOf(package));
+        m_fd = ::open(directory.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (m_fd < 0) return;
+        while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+        removeStaleTemporaries(package);
+    }
+    ~PackageLock() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    PackageLock(const PackageLock&) = delete;
+    PackageLock& operator=(const PackageLock&) = delete;
+
+private:
+    // Every writer holds the lock, so a replacement temporary found while
+    // holding it belongs to a process that died: the name the replacement
+    // gives it (the package's name and six letters or digits) and the mode
+    // it is created with, never yet changed.
+    static void removeStaleTemporaries(const QString& package) {
+        const QString directory = OsFiles::directoryOf(package);
+        const QString prefix = OsFiles::fileNameOf(package) + QLatin1Char('.');
+        for (const QString& name : OsFiles::entries(directory)) {
+            if (name.size() != prefix.size() + 6 || !name.startsWith(prefix)) continue;
+            bool temporary = true;
+            for (const QChar ch : name.mid(prefix.size()))
+                temporary = temporary && ch.isLetterOrNumber() && ch.unicode() < 128;
+            const QString path = directory + QLatin1Char('/') + name;
+            struct stat st;
+            if (temporary && ::lstat(OsFiles::osName(path).constData(), &st) == 0 &&
+                S_ISREG(st.st_mode) && (st.st_mode & 07777) == 0600)
+                OsFiles::remove(path);
+        }
+    }
+
+    int m_fd = -1;
+};
 
 // The package's archive; a missing, unreadable or corrupt one is empty.
 void readPackage(FileSystem& files, const QString& package, QByteArray& plain, Archive2& archive) {
@@ -39,6 +89,7 @@ bool memberUpToDate(Archive2& archive, const QString& member, const QString& nam
 void updatePackage(FileSystem& files, const QString& package, const QString& member,
                    const QString& file, Builder* builder, bool quiet, bool force) {
     const QString named = package + QLatin1Char('(') + member + QLatin1Char(')');
+    const PackageLock lock(package);
     QByteArray plain;
     Archive2 old;
     readPackage(files, package, plain, old);

@@ -127,16 +127,13 @@ protected:
         copyTree(QStringLiteral(SLIPWAY_SOURCE_DIR "/examples/demo"), root);
     }
 
-    // Starts a build in a process group of its own and kills the group after
-    // delayMs unless it ended before; answers how long it ran.
-    qint64 killedBuild(qint64 delayMs) {
+    // Starts a build of the configuration in a process group of its own.
+    pid_t start(const char* configuration = "Debug") {
         const QByteArray program = QFile::encodeName(box.program());
         const QByteArray home = QFile::encodeName(box.file("home"));
         const QByteArray config = QFile::encodeName(box.file("config"));
         const QByteArray cache = QFile::encodeName(box.file("cache"));
         const QByteArray directory = QFile::encodeName(root);
-        QElapsedTimer clock;
-        clock.start();
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::setpgid(0, 0);
@@ -147,11 +144,20 @@ protected:
             ::setenv("XDG_CONFIG_HOME", config.constData(), 1);
             ::setenv("XDG_CACHE_HOME", cache.constData(), 1);
             if (::chdir(directory.constData()) == 0)
-                ::execl(program.constData(), program.constData(), "-config", "Debug", "demo.hzp",
-                        static_cast<char*>(nullptr));
+                ::execl(program.constData(), program.constData(), "-config", configuration,
+                        "demo.hzp", static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::setpgid(pid, pid);
+        return pid;
+    }
+
+    // Starts a build and kills its group after delayMs unless it ended
+    // before; answers how long it ran.
+    qint64 killedBuild(qint64 delayMs) {
+        QElapsedTimer clock;
+        clock.start();
+        const pid_t pid = start();
         int status = 0;
         while (::waitpid(pid, &status, WNOHANG) == 0) {
             if (clock.elapsed() >= delayMs) {
@@ -166,8 +172,9 @@ protected:
         return ran;
     }
 
-    e2e::Result build(const QStringList& extra = {}) {
-        return box.run(QStringList{"-config", "Debug"} + extra + QStringList{"demo.hzp"}, root);
+    e2e::Result build(const QStringList& extra = {}, const QString& configuration = "Debug") {
+        return box.run(QStringList{"-config", configuration} + extra + QStringList{"demo.hzp"},
+                       root);
     }
 
     e2e::Sandbox box;
@@ -249,4 +256,39 @@ TEST_F(KillTest, UnreadableObjectsAreRebuilt) {
         }
         EXPECT_EQ(e2e::runsOf(build({"-echo"}).out, "hcc"), 0);
     }
+}
+
+// Two configurations built at once share the combined header, and each
+// stages it into its package: nothing is ever cut short or trusted stale. A
+// temporary left beside a package by a killed update goes at the next one.
+TEST_F(KillTest, ConcurrentConfigurationsStayWhole) {
+    const QString original = QStringLiteral(SLIPWAY_SOURCE_DIR "/examples/demo");
+    Tree reference[2];
+    for (int variant : {1, 0}) {
+        useVariant(root, original, variant);
+        ASSERT_EQ(build({}, "Debug").status, 0);
+        ASSERT_EQ(build({}, "Release").status, 0);
+        reference[variant] = snapshot(root);
+    }
+    const QString stale = root + "/package/Release/firmware.hzq.Ab12Cd";
+    {
+        QFile temporary(stale);
+        ASSERT_TRUE(temporary.open(QIODevice::WriteOnly));
+        temporary.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+    for (int round = 0; round < 50 && !HasFailure(); ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const int variant = (round + 1) % 2;
+        useVariant(root, original, variant);
+        const pid_t debug = start("Debug"), release = start("Release");
+        int status[2] = {-1, -1};
+        ::waitpid(debug, &status[0], 0);
+        ::waitpid(release, &status[1], 0);
+        EXPECT_EQ(status[0], 0);
+        EXPECT_EQ(status[1], 0);
+        const Tree now = snapshot(root);
+        for (auto it = reference[variant].constBegin(); it != reference[variant].constEnd(); ++it)
+            EXPECT_TRUE(now.value(it.key()) == it.value()) << it.key().toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(stale));
 }
