@@ -46,7 +46,7 @@ QStringList manExamples() {
 void runExamples(const QStringList& commands) {
     e2e::Sandbox box;
     const QString demo = box.file("demo");
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = e2e::cleanEnvironment();
     env.insert("HOME", box.file("home"));
     env.insert("XDG_CONFIG_HOME", box.file("config"));
     env.insert("XDG_CACHE_HOME", box.file("cache"));

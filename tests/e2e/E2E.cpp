@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <cstring>
 #include <stdexcept>
+#include <unistd.h>
 
 namespace e2e {
 
@@ -71,10 +73,12 @@ QString Sandbox::settingsFile() const {
 
 Result Sandbox::run(const QStringList& arguments, const QString& directory, int timeoutMs) const {
     QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = cleanEnvironment();
     env.insert("HOME", file("home"));
     env.insert("XDG_CONFIG_HOME", file("config"));
     env.insert("XDG_CACHE_HOME", file("cache"));
+    for (auto it = m_env.cbegin(); it != m_env.cend(); ++it)
+        if (!it.value().isNull()) env.insert(it.key(), it.value());
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(directory.isEmpty() ? path() : directory);
     p.start(program(), arguments);
@@ -89,6 +93,27 @@ Result Sandbox::run(const QStringList& arguments, const QString& directory, int 
     r.out = p.readAllStandardOutput().toStdString();
     r.err = p.readAllStandardError().toStdString();
     return r;
+}
+
+QProcessEnvironment cleanEnvironment() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : env.keys())
+        if (name.startsWith("SLIPWAY_")) env.remove(name);
+    return env;
+}
+
+void clearExtensionEnvironment() {
+    // Restart after each removal: unsetenv moves the entries of environ.
+    for (bool removed = true; removed;) {
+        removed = false;
+        for (char** entry = environ; *entry; ++entry) {
+            if (std::strncmp(*entry, "SLIPWAY_", 8) != 0) continue;
+            const std::string name(*entry, std::strcspn(*entry, "="));
+            ::unsetenv(name.c_str());
+            removed = true;
+            break;
+        }
+    }
 }
 
 int runsOf(const std::string& out, const std::string& tool) {

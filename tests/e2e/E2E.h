@@ -4,6 +4,8 @@
 // home and settings store (never the real one), optionally a private studio
 // tree, and a runner for the real slipway binary capturing its output.
 
+#include <QMap>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -50,13 +52,24 @@ public:
     // The settings store the runs use.
     QString settingsFile() const;
 
+    // Runs see no SLIPWAY_* variable of the caller's environment, only the
+    // ones set here (a null value removes one again).
+    void setEnvironment(const QString& name, const QString& value) { m_env[name] = value; }
+
 private:
     QTemporaryDir m_dir;
     QString m_studio;
+    QMap<QString, QString> m_env;
 };
 
 // The studio tree of the build under test.
 QString builtStudioDir();
+
+// The caller's environment without SLIPWAY_* variables, so that runs of the
+// tool see only the extensions a test switches on itself.
+QProcessEnvironment cleanEnvironment();
+// The same for a forked child, before it starts the tool.
+void clearExtensionEnvironment();
 
 // How many times the studio's tool was run, in the output of a run with -echo.
 int runsOf(const std::string& out, const std::string& tool);

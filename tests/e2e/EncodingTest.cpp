@@ -33,6 +33,7 @@ e2e::Result runIn(const e2e::Sandbox& box, const QString& directory, const QStri
     const QByteArray outName = OsFiles::osName(out), errName = OsFiles::osName(err);
     const pid_t pid = ::fork();
     if (pid == 0) {
+        e2e::clearExtensionEnvironment();
         ::setenv("HOME", home.constData(), 1);
         ::setenv("XDG_CONFIG_HOME", config.constData(), 1);
         ::setenv("XDG_CACHE_HOME", cache.constData(), 1);

@@ -55,7 +55,7 @@ TEST(Install, InstalledTreeBuildsTheExampleByPathAndThroughPath) {
     const QString buildDir = QFileInfo(e2e::builtStudioDir()).dir().absolutePath();
     const QString prefix = box.file("prefix");
 
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment env = e2e::cleanEnvironment();
     env.insert("HOME", box.file("home"));
     env.insert("XDG_CONFIG_HOME", box.file("config"));
     env.insert("XDG_CACHE_HOME", box.file("cache"));

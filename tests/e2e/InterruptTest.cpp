@@ -37,7 +37,7 @@ public:
         std::vector<QByteArray> words{box.program().toLocal8Bit()};
         for (const QString& a : arguments)
             words.push_back(a.toLocal8Bit());
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = e2e::cleanEnvironment();
         env.insert("HOME", box.file("home"));
         env.insert("XDG_CONFIG_HOME", box.file("config"));
         env.insert("XDG_CACHE_HOME", box.file("cache"));

@@ -140,6 +140,7 @@ protected:
             const int null = ::open("/dev/null", O_WRONLY);
             ::dup2(null, 1);
             ::dup2(null, 2);
+            e2e::clearExtensionEnvironment();
             ::setenv("HOME", home.constData(), 1);
             ::setenv("XDG_CONFIG_HOME", config.constData(), 1);
             ::setenv("XDG_CACHE_HOME", cache.constData(), 1);

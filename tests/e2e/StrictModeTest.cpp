@@ -33,14 +33,8 @@ protected:
     bool strict() const { return GetParam() && std::string(GetParam()) == "1"; }
 
     e2e::Result run(const QStringList& options = {}, const QString& file = "s.hzp") {
-        if (GetParam())
-            qputenv("SLIPWAY_STRICT", GetParam());
-        else
-            qunsetenv("SLIPWAY_STRICT");
-        const e2e::Result r =
-            box.run(QStringList{"-config", "Debug"} + options + QStringList{file});
-        qunsetenv("SLIPWAY_STRICT");
-        return r;
+        box.setEnvironment("SLIPWAY_STRICT", GetParam() ? QString(GetParam()) : QString());
+        return box.run(QStringList{"-config", "Debug"} + options + QStringList{file});
     }
     // What standard error must be: the strict text, or nothing at all.
     std::string onlyStrict(const std::string& text) const { return strict() ? text : ""; }
