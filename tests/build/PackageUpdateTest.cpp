@@ -2,7 +2,7 @@
 
 #include "FakeFileSystem.h"
 
-#include "base/Builder.h"
+#include "support/QuietBuilder.h"
 #include "base/QTx.h"
 #include "objfile/Archive.h"
 
@@ -13,17 +13,8 @@
 namespace {
 
 // Records what the package update reports.
-class ReportingBuilder : public Builder {
+class ReportingBuilder : public QuietBuilder {
 public:
-    void beginGroup(ProjectElement*, const QString&, bool) override {}
-    void endGroup(ProjectElement*) override {}
-    void init() override {}
-    void setDirectory(const QString&) override {}
-    void setCommand(const QStringList&) override {}
-    void setEnvironment(const QStringList&) override {}
-    void setOutputFiles(const QStringList&) override {}
-    void setTemporaryFiles(const QStringList&) override {}
-    void doit() override {}
     void error(const QString& text) override { lines << "error: " + text; }
     void success(const QString& text) override { lines << "success: " + text; }
     void message(const QString& text) override { lines << "message: " + text; }

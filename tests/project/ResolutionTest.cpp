@@ -1,6 +1,6 @@
 #include "SolutionFixture.h"
 
-#include "base/Builder.h"
+#include "support/QuietBuilder.h"
 
 namespace {
 
@@ -139,17 +139,8 @@ TEST_F(Resolution, ConfigurationsListing) {
     EXPECT_EQ(ps.configurations(nullptr, false, false), QStringList({"Debug"}));
 }
 
-struct RecordingBuilder : Builder {
+struct RecordingBuilder : QuietBuilder {
     QStringList messages;
-    void beginGroup(ProjectElement*, const QString&, bool) override {}
-    void endGroup(ProjectElement*) override {}
-    void init() override {}
-    void setDirectory(const QString&) override {}
-    void setCommand(const QStringList&) override {}
-    void setEnvironment(const QStringList&) override {}
-    void setOutputFiles(const QStringList&) override {}
-    void setTemporaryFiles(const QStringList&) override {}
-    void doit() override {}
     void error(const QString& text) override { messages << text; }
     void message(const QString& text) override { messages << text; }
 };
