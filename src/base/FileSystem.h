@@ -50,6 +50,9 @@ public:
 
     // The disk, shared by everyone who is not handed another file system.
     static FileSystem& real();
+    // Whether this works on the disk: itself real(), or a view that passes
+    // every call on to it.
+    virtual bool onDisk() const { return this == &real(); }
 };
 
 class RealFileSystem : public FileSystem {

@@ -20,6 +20,7 @@ void StandardBuildSystem::loadPropertyGroups(ProjectElement* element,
                                              const QString& configuration) {
     const QString file = settingForExpanded(element, propertyGroupsFilePath, configuration);
     if (!file.isEmpty() && propertyValueGroups) propertyValueGroups->setGroupFile(file);
+    if (options().trackCommands) enterCommandContext(file);
 }
 
 bool StandardBuildSystem::platformBuild1(ProjectElement* element, const QString& configuration,

@@ -7,6 +7,7 @@
 #include "base/Path.h"
 #include "base/SettingTexts.h"
 #include "build/PropertyCatalogue.h"
+#include "build/StepPlan.h"
 #include "project/ProjectSystem.h"
 
 BuildSystem* buildSystem = nullptr;
@@ -145,6 +146,23 @@ int BuildSystem::build(ProjectElement* element, const QString& configuration, Bu
     clearCaches();
     m_dependencyLog.open(element, m_files.fileSystem());
     if (builder) builder->setFailedFlag(&m_failed);
+    if (m_options.trackCommands) {
+        TextHash hash;
+        for (ProjectElement* solution : projectSystem->solutionSolutions()) {
+            const QString path = solution->getPath().osPathQString();
+            const FileStat st = statFile(path);
+            hash.text(path);
+            hash.number(st.size);
+            hash.number(st.modifiedNs);
+            hash.number(qint64(st.inode));
+        }
+        const MacroMap globals = macroSystem.globalMacros(true);
+        for (auto it = globals.constBegin(); it != globals.constEnd(); ++it) {
+            hash.text(it.key());
+            hash.text(it.value());
+        }
+        m_solutionContext = m_commandContext = hash.h;
+    }
 
     bool result = false;
     if (element && element->isSolution()) {
@@ -158,7 +176,8 @@ int BuildSystem::build(ProjectElement* element, const QString& configuration, Bu
         if (builder) builder->endGroup(element);
     }
 
-    m_dependencyLog.save();
+    // A dry run leaves the remembered dependencies and the journal as they were.
+    if (!m_options.dryRun) m_dependencyLog.save();
     if (stopping()) {
         if (builder) builder->endGroup(element);
         return m_stopRequested ? 3 : 2;
@@ -309,6 +328,18 @@ QString BuildSystem::settingForExpanded(ProjectElement* element, PropertyClass* 
                                         const QString& configuration, bool* dynamic) {
     return replaceMacros(element, configuration,
                          projectSystem->settingFor(element, propertyClass, configuration), dynamic);
+}
+
+void BuildSystem::enterCommandContext(const QString& propertyGroupFile) {
+    TextHash hash;
+    hash.number(qint64(m_solutionContext));
+    hash.text(propertyGroupFile);
+    if (!propertyGroupFile.isEmpty()) {
+        const FileStat st = statFile(propertyGroupFile);
+        hash.number(st.size);
+        hash.number(st.modifiedNs);
+    }
+    m_commandContext = hash.h;
 }
 
 void BuildSystem::clearCaches() {

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QPair>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -89,6 +90,25 @@ public:
 
     bool failed() const { return m_failed; }
     void setFailed(bool failed = true) { m_failed = failed; }
+
+    // Extensions the driver switches on; all off by default.
+    struct Options {
+        // Nothing is removed or written: cleaning only names what it would remove.
+        bool dryRun = false;
+        // An output is also out of date when the commands that would make it
+        // differ from those that made it.
+        bool trackCommands = false;
+        // A failed project ends only itself and the projects that depend on it.
+        bool keepGoing = false;
+    };
+    void setOptions(const Options& options) { m_options = options; }
+    const Options& options() const { return m_options; }
+    // When commands are tracked: a hash of what the current project's commands
+    // are formed from (the solution's files, the global macros and the project's
+    // property-group file). While it is the one recorded for an output, the
+    // output's commands need not be formed again to know they are unchanged.
+    quint64 commandContext() const { return m_commandContext; }
+    void enterCommandContext(const QString& propertyGroupFile);
     bool stopRequested() const { return m_stopRequested; }
     void requestStop() { m_stopRequested = true; }
 
@@ -195,6 +215,11 @@ private:
     bool projectBuildInner(ProjectElement* project, const QString& configuration, Builder* builder,
                            int flags, bool batch, const QString& batchConfiguration);
 
+    Options m_options;
+    quint64 m_solutionContext = 0;
+    quint64 m_commandContext = 0;
+    // Keep-going: the projects that failed or were skipped for a failed dependency.
+    QSet<ProjectElement*> m_failedProjects;
     QList<builtStruct> m_built;
     // Projects whose build is under way, to stop dependency cycles.
     QList<QPair<ProjectElement*, QString>> m_building;

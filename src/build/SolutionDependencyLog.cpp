@@ -21,7 +21,7 @@ void SolutionDependencyLog::open(ProjectElement* element, FileSystem& files) {
     m_log = std::make_unique<DependencyLog>(path, files);
     m_log->load();
     m_journal.reset();
-    if (&files == &FileSystem::real()) {
+    if (files.onDisk()) {
         m_journal = std::make_unique<BuildJournal>(BuildJournal::pathBeside(path));
         m_journal->load();
     }

@@ -50,7 +50,25 @@ struct StepPlan {
     // stops half way leaves them out of date.
     QStringList outputs;
     std::vector<StepEntry> entries;
+    // When commands are tracked: the hash of the commands that make the
+    // outputs, recorded once they have all succeeded.
+    bool tracked = false;
+    quint64 commands = 0;
+    quint64 context = 0; // what they were formed from
 };
+
+// FNV-1a, 64 bits: stable across runs and builds, which is all a record needs.
+struct TextHash {
+    quint64 h = 14695981039346656037ull;
+    void bytes(const void* data, size_t size);
+    void text(const QString& s);
+    void number(qint64 n) { bytes(&n, sizeof n); }
+};
+
+// A hash of what shapes the outputs in entries: directories, command lines,
+// environments, output files and package updates. Progress lines, titles and
+// the build system's cleaning and bookkeeping do not count.
+quint64 commandHash(const std::vector<StepEntry>& entries, size_t from = 0);
 
 // A builder that runs nothing: the calls that deciding and the toolchain hooks
 // make on it become the entries of a plan.
@@ -78,6 +96,12 @@ public:
                    const QStringList& list = QStringList());
     // Hands the plan over and starts an empty one.
     StepPlan take(bool built);
+    // Entries recorded since size() was mark are dropped again.
+    size_t size() const { return m_plan.entries.size(); }
+    void dropFrom(size_t mark) {
+        m_plan.entries.resize(mark, StepEntry{StepEntry::Message, {}, {}});
+    }
+    const std::vector<StepEntry>& entries() const { return m_plan.entries; }
 
 private:
     StepPlan m_plan;

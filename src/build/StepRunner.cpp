@@ -1,5 +1,7 @@
 #include "build/StepRunner.h"
 
+#include <QDir>
+
 #include <vector>
 
 #include "build/BuildJournal.h"
@@ -54,7 +56,19 @@ void replay(const StepEntry& e, Builder& builder) {
     }
 }
 
+// A dry run names what cleaning would remove, verbose or not, and leaves the
+// build system's own files alone; the builder does not run the commands.
+void performDry(StandardBuildSystem& bs, const StepEntry& e, Builder* builder) {
+    if (e.kind == StepEntry::Clean) {
+        if (builder && bs.statFile(e.text).exists)
+            builder->note(QStringLiteral("Remove ") + QDir::toNativeSeparators(e.text));
+    } else if (e.kind != StepEntry::UpdatePackage && e.kind != StepEntry::RememberDependencies) {
+        if (builder) replay(e, *builder);
+    }
+}
+
 void perform(StandardBuildSystem& bs, const StepEntry& e, Builder* builder) {
+    if (bs.options().dryRun) return performDry(bs, e, builder);
     switch (e.kind) {
     case StepEntry::Clean:
         bs.cleanFile(e.text, e.quiet, builder);
@@ -81,7 +95,7 @@ bool runStep(StandardBuildSystem& bs, const StepPlan& plan, Builder* builder) {
     // Per group the plan opened: whether it was opened on the builder, so that
     // a group skipped after a failure is not closed either.
     std::vector<bool> opened;
-    BuildJournal* journal = plan.outputs.isEmpty() ? nullptr : bs.journal();
+    BuildJournal* journal = plan.outputs.isEmpty() || bs.options().dryRun ? nullptr : bs.journal();
     bool journalled = false;
     for (const StepEntry& e : plan.entries) {
         const bool stopped = bs.failed() || bs.stopRequested();
@@ -103,6 +117,9 @@ bool runStep(StandardBuildSystem& bs, const StepPlan& plan, Builder* builder) {
         if (!stopped) perform(bs, e, builder);
     }
     // A failed or interrupted step leaves its outputs untrusted as well.
-    if (journalled && !bs.failed() && !bs.stopRequested()) journal->finished(plan.outputs);
+    if (journalled && !bs.failed() && !bs.stopRequested()) {
+        const BuildJournal::Commands commands{plan.commands, plan.context};
+        journal->finished(plan.outputs, plan.tracked ? &commands : nullptr);
+    }
     return plan.built;
 }

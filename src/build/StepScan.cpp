@@ -69,7 +69,34 @@ private:
     StepPlan take(bool built) {
         StepPlan plan = rec.take(built);
         plan.outputs = writes;
+        if (bs.options().trackCommands && !writes.isEmpty()) {
+            plan.tracked = true;
+            plan.commands = commandHash(plan.entries);
+            plan.context = bs.commandContext();
+        }
         return plan;
+    }
+    // When commands are tracked and what they are formed from changed, those
+    // that would make the output now are formed (and dropped again) and
+    // compared with those that made it; an output made before they were
+    // tracked takes them as its own.
+    template <typename Plan> bool commandsUnchanged(Plan plan) {
+        BuildJournal* journal = bs.journal();
+        if (!bs.options().trackCommands || !journal || !c.builder) return true;
+        BuildJournal::Commands made;
+        const bool known = journal->commandsOf(out.resolved, made);
+        if (known && made.context == bs.commandContext()) return true;
+        const size_t mark = rec.size();
+        plan();
+        const BuildJournal::Commands now{commandHash(rec.entries(), mark), bs.commandContext()};
+        rec.dropFrom(mark);
+        if (!known || made.commands == now.commands) {
+            if (!bs.options().dryRun) journal->recordCommands(out.resolved, now);
+            return true;
+        }
+        if (!c.quiet)
+            rec.message(out.name + QStringLiteral(" is out of date: command line changed."));
+        return false;
     }
     void createCommand(const QStringList& inputs) {
         bs.createCommandFor(c.element, c.configuration, c.action, out.name, out.resolved, inputs,
@@ -98,6 +125,7 @@ private:
         return bs.settingForExpanded(c.element, setting, c.configuration);
     }
     QStringList linkInputs();
+    void linkCommands(const QStringList& inputs);
 
     S& bs;
     const StepContext& c;
@@ -116,7 +144,7 @@ StepPlan StepScan::compile() {
         if (!dependencies.isEmpty() || bs.objectDependencies(source, out.resolved, dependencies)) {
             // An object that records nothing is compared with its source.
             if (dependencies.isEmpty()) dependencies << c.element->getPath().canonicalPathQString();
-            if (current(dependencies)) {
+            if (current(dependencies) && commandsUnchanged([&] { createCommand({source}); })) {
                 cache.insert(out.resolved, dependencies);
                 return upToDate(" is up to date");
             }
@@ -155,6 +183,16 @@ QStringList StepScan::linkInputs() {
     return inputs;
 }
 
+void StepScan::linkCommands(const QStringList& inputs) {
+    createCommand(inputs);
+    const QStringList post = S::splitCommand(expanded(bs.linkerPostBuildCommand));
+    if (!post.isEmpty()) {
+        rec.beginGroup(c.element, QStringLiteral("Post build command "), false);
+        command(c.projectDirectory, post);
+        rec.endGroup(c.element);
+    }
+}
+
 StepPlan StepScan::link() {
     const QString name = bs.output(S::Link, c.element, c.configuration, false);
     const QStringList inputs = linkInputs();
@@ -170,18 +208,11 @@ StepPlan StepScan::link() {
             bs.additionalOutputFileUpToDate(c.element, c.configuration, out.resolved, dependencies,
                                             &rec, c.quiet) &&
             bs.mapOutputFileUpToDate(c.element, c.configuration, out.resolved, dependencies, &rec,
-                                     c.quiet))
+                                     c.quiet) &&
+            commandsUnchanged([&] { linkCommands(inputs); }))
             return upToDate(" is up to date");
     }
-    if (rebuild()) {
-        createCommand(inputs);
-        const QStringList post = S::splitCommand(expanded(bs.linkerPostBuildCommand));
-        if (!post.isEmpty()) {
-            rec.beginGroup(c.element, QStringLiteral("Post build command "), false);
-            command(c.projectDirectory, post);
-            rec.endGroup(c.element);
-        }
-    }
+    if (rebuild()) linkCommands(inputs);
     return take(true);
 }
 
@@ -189,7 +220,8 @@ StepPlan StepScan::archive() {
     locate(bs.output(S::Archive, c.element, c.configuration, false));
     QStringList inputs;
     bs.findOutputs(c.element->firstChild(), c.configuration, inputs, false);
-    if (mayBeCurrent() && current(inputs)) return upToDate(" is up to date");
+    if (mayBeCurrent() && current(inputs) && commandsUnchanged([&] { createCommand(inputs); }))
+        return upToDate(" is up to date");
     if (rebuild()) createCommand(inputs);
     return take(true);
 }
@@ -209,25 +241,26 @@ StepPlan StepScan::stage() {
     const QString member =
         macroSystem.replaceMacros(stageMacros, expanded(bs.stagePackageMemberName));
     const bool packaged = !package.isEmpty() && !member.isEmpty();
+    auto copy = [&] {
+        const QStringList run =
+            S::splitCommand(macroSystem.replaceMacros(stageMacros, expanded(bs.stageCommand)));
+        rec.beginGroup(c.element,
+                       QStringLiteral("Copying ") + bs.displayName(c.element, c.configuration),
+                       false);
+        command(directory, run, {out.resolved});
+        chmod(directory, bs.stageSetReadonly);
+        if (packaged) updatePackage(package, member, true);
+        rec.endGroup(c.element);
+    };
 
-    if (mayBeCurrent() && current({source})) {
+    if (mayBeCurrent() && current({source}) && commandsUnchanged(copy)) {
         // An up-to-date copy may still be missing from its package.
         if (!c.quiet)
             rec.success(QLatin1Char('\'') + out.name + QStringLiteral("' is up to date."));
         if (packaged) updatePackage(package, member, false);
         return rec.take(false);
     }
-    if (rebuild()) {
-        const QStringList copy =
-            S::splitCommand(macroSystem.replaceMacros(stageMacros, expanded(bs.stageCommand)));
-        rec.beginGroup(c.element,
-                       QStringLiteral("Copying ") + bs.displayName(c.element, c.configuration),
-                       false);
-        command(directory, copy, {out.resolved});
-        chmod(directory, bs.stageSetReadonly);
-        if (packaged) updatePackage(package, member, true);
-        rec.endGroup(c.element);
-    }
+    if (rebuild()) copy();
     return take(true);
 }
 
@@ -235,8 +268,7 @@ StepPlan StepScan::combine() {
     locate(bs.output(S::Combine, c.element, c.configuration, false));
     QStringList inputs;
     bs.findRelativeInputs(c.element->firstChild(), c.configuration, inputs);
-    if (mayBeCurrent() && current(inputs)) return upToDate(" is up to date");
-    if (rebuild()) {
+    auto combining = [&] {
         MacroMap combineMacros;
         combineMacros[QStringLiteral("CombiningOutputFilePath")] = out.resolved;
         combineMacros[QStringLiteral("CombiningRelInputPaths")] = inputs.join(QLatin1Char(' '));
@@ -246,7 +278,10 @@ StepPlan StepScan::combine() {
         command(c.projectDirectory, run, {out.resolved});
         chmod(c.projectDirectory, bs.combineSetReadonly);
         rec.endGroup(c.element);
-    }
+    };
+    if (mayBeCurrent() && current(inputs) && commandsUnchanged(combining))
+        return upToDate(" is up to date");
+    if (rebuild()) combining();
     return take(true);
 }
 

@@ -79,6 +79,7 @@ bool requestStop() {
 } // namespace
 
 void SlipwayBuilder::ensureDirectoriesFor(const QStringList& files) {
+    if (m_dry) return;
     for (const QString& file : files) {
         if (!file.isEmpty()) m_files.makeDirs(OsFiles::directoryOf(file));
     }

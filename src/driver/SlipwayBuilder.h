@@ -36,6 +36,8 @@ public:
     // preceded by the directory it works in, and macros left unexpanded in a
     // command are warned about. Not owned; null (the default) turns it off.
     void setStrict(StepFailures* failures) { m_failures = failures; }
+    // A dry run makes no output directory either.
+    void setDryRun(bool dry) { m_dry = dry; }
 
     int indent() const { return m_indent; }
     const QString& directory() const { return m_directory; }
@@ -66,6 +68,7 @@ private:
 
     bool m_echo;
     bool m_show;
+    bool m_dry = false;
     QString m_directory;
     QStringList m_command;
     QStringList m_environment;

@@ -95,6 +95,14 @@ int runSolution(const SlipwayArgParse& args, const QString& studioDir, StepFailu
     if (!element || !checkConfiguration(projectSystem, element, args.configuration)) return 1;
 
     SlipwayBuilder builder(args.echo, args.show);
+    BuildSystem::Options options;
+    options.keepGoing = keepGoingRequested();
+    if (strict) {
+        options.dryRun = args.show;
+        options.trackCommands = true;
+        builder.setDryRun(args.show);
+    }
+    buildSystem->setOptions(options);
     if (!strict) {
         buildSystem->build(element, args.configuration, &builder, flags, true, args.batch);
         std::fflush(stdout);

@@ -10,6 +10,10 @@ bool strictModeRequested() {
     return qgetenv("SLIPWAY_STRICT") == "1";
 }
 
+bool keepGoingRequested() {
+    return qgetenv("SLIPWAY_KEEP_GOING") == "1";
+}
+
 void strictWarning(const QString& text) {
     std::fflush(stdout);
     std::fprintf(stderr, "slipway: warning: %s\n", OsFiles::osName(text).constData());

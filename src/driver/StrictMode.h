@@ -13,6 +13,8 @@
 
 // Read once at start-up: only the exact value "1" switches strict mode on.
 bool strictModeRequested();
+// SLIPWAY_KEEP_GOING=1, read the same way.
+bool keepGoingRequested();
 
 // "slipway: warning: <text>" on standard error.
 void strictWarning(const QString& text);
@@ -52,6 +54,7 @@ public:
     bool rename(const QString& from, const QString& to) override {
         return m_inner.rename(from, to);
     }
+    bool onDisk() const override { return m_inner.onDisk(); }
 
 private:
     FileSystem& m_inner;
