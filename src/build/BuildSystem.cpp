@@ -143,6 +143,7 @@ int BuildSystem::build(ProjectElement* element, const QString& configuration, Bu
     m_failed = false;
     m_built.clear();
     m_building.clear();
+    m_failedProjects.clear();
     clearCaches();
     m_dependencyLog.open(element, m_files.fileSystem());
     if (builder) builder->setFailedFlag(&m_failed);
@@ -181,6 +182,11 @@ int BuildSystem::build(ProjectElement* element, const QString& configuration, Bu
     if (stopping()) {
         if (builder) builder->endGroup(element);
         return m_stopRequested ? 3 : 2;
+    }
+    // Kept going past failures: the run still failed.
+    if (!m_failedProjects.isEmpty()) {
+        m_failed = true;
+        return 2;
     }
     return result ? 1 : 0;
 }
@@ -248,12 +254,13 @@ bool BuildSystem::projectBuildInner(ProjectElement* project, const QString& conf
                 continue;
             }
             f.inConfiguration = false;
-            if (stopping()) {
+            if (stopping() || skippedForFailure(f.project, f.dependencies, builder)) {
                 building.remove(m_building.takeLast());
                 continue;
             }
             if (builder) displayProjectConfiguration(f.project, f.current, builder, flags);
             const bool r = platformBuild(f.project, f.current, builder, flags);
+            keepGoingAfter(f.project);
             f.built = f.built || r;
             m_built.append({f.project, f.current, f.built});
             building.remove(m_building.takeLast());
@@ -295,6 +302,29 @@ bool BuildSystem::projectBuildInner(ProjectElement* project, const QString& conf
         f.nextDependency = 0;
     }
     return result;
+}
+
+bool BuildSystem::skippedForFailure(ProjectElement* project,
+                                    const QList<ProjectElement*>& dependencies, Builder* builder) {
+    if (m_failedProjects.isEmpty()) return false;
+    // Met again through another dependent: said already.
+    if (m_failedProjects.contains(project)) return true;
+    for (ProjectElement* dependency : dependencies) {
+        if (!m_failedProjects.contains(dependency)) continue;
+        m_failedProjects.insert(project);
+        if (builder)
+            builder->message(QStringLiteral("  Not building \"") + project->name() +
+                             QStringLiteral("\": project \"") + dependency->name() +
+                             QStringLiteral("\" failed"));
+        return true;
+    }
+    return false;
+}
+
+void BuildSystem::keepGoingAfter(ProjectElement* project) {
+    if (!m_options.keepGoing || !m_failed || m_stopRequested) return;
+    m_failedProjects.insert(project);
+    m_failed = false;
 }
 
 void BuildSystem::displayProjectConfiguration(ProjectElement* element, const QString& configuration,

@@ -214,6 +214,11 @@ protected:
 private:
     bool projectBuildInner(ProjectElement* project, const QString& configuration, Builder* builder,
                            int flags, bool batch, const QString& batchConfiguration);
+    // Keep-going: true (after saying so) when a dependency failed or was skipped.
+    bool skippedForFailure(ProjectElement* project, const QList<ProjectElement*>& dependencies,
+                           Builder* builder);
+    // Keep-going: a failed project is remembered and the build goes on.
+    void keepGoingAfter(ProjectElement* project);
 
     Options m_options;
     quint64 m_solutionContext = 0;

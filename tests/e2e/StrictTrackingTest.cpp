@@ -157,6 +157,45 @@ TEST_P(StrictTracking, ChangedCommandLineRebuilds) {
     }
 }
 
+// SLIPWAY_KEEP_GOING=1: after a failure the projects that do not depend on a
+// failed one are still built, and the run still fails. Without it the build
+// stops at the first failure.
+TEST_P(StrictTracking, KeepGoingBuildsWhatDoesNotDependOnAFailure) {
+    auto failing = [](const char* name) {
+        return QByteArray("  <project Name=\"") + name +
+               "\"><configuration Name=\"Common\" project_type=\"Combining\" "
+               "combine_output_filepath=\"" +
+               name +
+               ".out\" combine_command=\"false\"/>"
+               "<file file_name=\"in.txt\"/></project>\n";
+    };
+    auto staging = [](const char* name, const char* dependency) {
+        return QByteArray("  <project Name=\"") + name +
+               "\"><configuration Name=\"Common\" project_type=\"Staging\" "
+               "project_dependencies=\"" +
+               dependency + "\"/><file file_name=\"" + name + ".txt\"/></project>\n";
+    };
+    write("fw.hzp", "<!DOCTYPE Halyard_Project_File>\n<solution Name=\"fw\" version=\"1\">\n"
+                    "  <configuration Name=\"Debug\"/>\n" +
+                        failing("bad") + staging("dep", "bad") + staging("top", "dep") +
+                        failing("bad2") + staging("good", "") + "</solution>\n");
+    for (const char* name : {"dep.txt", "top.txt", "good.txt"})
+        write(name, "x\n");
+    for (const bool keepGoing : {false, true}) {
+        QDir(box.file("Debug")).removeRecursively();
+        box.setEnvironment("SLIPWAY_KEEP_GOING", keepGoing ? "1" : QString());
+        const e2e::Result r = build();
+        EXPECT_EQ(r.status, strict() ? 2 : 0);
+        EXPECT_EQ(has(r.out, "Copying good.txt"), keepGoing) << r.out;
+        EXPECT_FALSE(has(r.out, "Copying dep.txt") || has(r.out, "Copying top.txt")) << r.out;
+        EXPECT_EQ(has(r.out, "Not building \"dep\": project \"bad\" failed\n"), keepGoing);
+        EXPECT_EQ(has(r.out, "Not building \"top\": project \"dep\" failed\n"), keepGoing);
+        const std::string summary = keepGoing ? "2 steps failed (bad: combine; bad2: combine)"
+                                              : "1 step failed (bad: combine)";
+        EXPECT_EQ(r.err, strict() ? "slipway: build failed: " + summary + "\n" : "") << r.err;
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, StrictTracking, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& info) {
                              return std::string(info.param ? "Strict" : "Default");
