@@ -16,7 +16,65 @@ QString afterFirstDot(const QString& name) {
     return dot < 0 ? QString() : name.mid(dot + 1);
 }
 
+// A file's own entries, in name order.
+const char* const fileEntryNames[] = {"InputDir",  "InputExt",  "InputFileName",
+                                      "InputName", "InputPath", "RelInputPath"};
+const int fileEntryCount = 6;
+
+int fileEntryIndex(const QString& name) {
+    if (!name.startsWith(QLatin1String("Input")) && name != QLatin1String("RelInputPath"))
+        return -1;
+    for (int k = 0; k < fileEntryCount; ++k)
+        if (name == QLatin1String(fileEntryNames[k])) return k;
+    return -1;
+}
+
+QString fileEntry(int index, const QString& path, const QString& relative) {
+    const int slash = path.lastIndexOf(QLatin1Char('/'));
+    const QString fileName = slash < 0 ? path : path.mid(slash + 1);
+    switch (index) {
+    case 0:
+        return slash < 0 ? QString() : path.left(slash);
+    case 1:
+        return afterFirstDot(fileName);
+    case 2:
+        return fileName;
+    case 3:
+        return beforeFirstDot(fileName);
+    case 4:
+        return path;
+    default:
+        return relative;
+    }
+}
+
 } // namespace
+
+// Answers a file's names: what addMacros added, then IntDir and OutDir once
+// known, then the file's own entries, then the shared map.
+class BuildMacros::FileLookup : public MacroLookup {
+public:
+    explicit FileLookup(const Layered& layered) : m_layered(layered) {}
+    const QString* find(const QString& name) const override {
+        auto it = m_layered.over.constFind(name);
+        if (it != m_layered.over.constEnd()) return &it.value();
+        if (m_layered.dirsSet > 0 && name == QLatin1String("IntDir")) return &m_layered.intDir;
+        if (m_layered.dirsSet > 1 && name == QLatin1String("OutDir")) return &m_layered.outDir;
+        const int index = fileEntryIndex(name);
+        if (index >= 0) {
+            fileUsed = true;
+            m_value = fileEntry(index, m_layered.path, m_layered.relative);
+            return &m_value;
+        }
+        it = m_layered.base.constFind(name);
+        return it == m_layered.base.constEnd() ? nullptr : &it.value();
+    }
+    mutable bool fileUsed = false;
+
+private:
+    const Layered& m_layered;
+    mutable QString m_value;
+};
 
 MacroMap BuildMacros::fresh(ProjectElement* element, const QString& configuration) {
     if (!element) return macroSystem.globalMacros(true);
@@ -63,16 +121,11 @@ MacroMap BuildMacros::own(ProjectElement* element, const QString& configuration,
     MacroMap over;
     if (element->isFile()) {
         const QString path = element->getPath().osPathQString();
-        const int slash = path.lastIndexOf(QLatin1Char('/'));
-        const QString fileName = slash < 0 ? path : path.mid(slash + 1);
+        const QString relative = element->getRelativePath();
         // In name order, so each insertion lands at the end without a search.
-        over.insert(over.cend(), QStringLiteral("InputDir"),
-                    slash < 0 ? QString() : path.left(slash));
-        over.insert(over.cend(), QStringLiteral("InputExt"), afterFirstDot(fileName));
-        over.insert(over.cend(), QStringLiteral("InputFileName"), fileName);
-        over.insert(over.cend(), QStringLiteral("InputName"), beforeFirstDot(fileName));
-        over.insert(over.cend(), QStringLiteral("InputPath"), path);
-        over.insert(over.cend(), QStringLiteral("RelInputPath"), element->getRelativePath());
+        for (int k = 0; k < fileEntryCount; ++k)
+            over.insert(over.cend(), QLatin1String(fileEntryNames[k]),
+                        fileEntry(k, path, relative));
     }
     // Each directory is expanded with what the map holds so far.
     const QString intDir = macroSystem.replaceMacros(
@@ -110,11 +163,14 @@ const BuildMacros::Layered& BuildMacros::layered(ProjectElement* element,
         const CommonKey commonKey{ProjectSystem::projectContaining(element),
                                   ProjectSystem::solutionContaining(element),
                                   projectSystem->platform(element), configuration, ownMacros};
-        auto shared = m_common.constFind(commonKey);
-        if (shared == m_common.constEnd())
-            shared = m_common.insert(commonKey, common(element, configuration, ownMacros));
-        layered.base = shared.value();
-        layered.over = own(element, configuration, layered.base);
+        auto shared = m_common.find(commonKey);
+        if (shared == m_common.end())
+            shared = m_common.insert(commonKey, {common(element, configuration, ownMacros), {}});
+        layered.base = shared->map;
+        layered.isFile = true;
+        layered.path = element->getPath().osPathQString();
+        layered.relative = element->getRelativePath();
+        fileDirs(element, configuration, *shared, layered);
         m_owner.addMacros(element, configuration, layered.over);
     } else {
         layered.base = m_owner.macros(element, configuration);
@@ -122,8 +178,42 @@ const BuildMacros::Layered& BuildMacros::layered(ProjectElement* element,
     return m_maps.insert(key, layered).value();
 }
 
+void BuildMacros::fileDirs(ProjectElement* element, const QString& configuration, Common& common,
+                           Layered& layered) {
+    const QPair<QString, QString> texts(
+        projectSystem->settingFor(element, m_owner.buildIntermediateDirectory, configuration),
+        projectSystem->settingFor(element, m_owner.buildOutputDirectory, configuration));
+    auto known = common.dirs.constFind(texts);
+    if (known != common.dirs.constEnd()) {
+        layered.intDir = known->first;
+        layered.outDir = known->second;
+        layered.dirsSet = 2;
+        return;
+    }
+    // Each directory is expanded with what the map holds so far.
+    const FileLookup lookup(layered);
+    bool dynamic = false;
+    const QString intDir = macroSystem.replaceMacros(lookup, texts.first, &dynamic);
+    layered.intDir = intDir.isEmpty() ? QStringLiteral(".") : intDir;
+    layered.dirsSet = 1;
+    const QString outDir = macroSystem.replaceMacros(lookup, texts.second, &dynamic);
+    layered.outDir = outDir.isEmpty() ? QStringLiteral(".") : outDir;
+    layered.dirsSet = 2;
+    if (!lookup.fileUsed && !dynamic) common.dirs.insert(texts, {layered.intDir, layered.outDir});
+}
+
+MacroMap BuildMacros::fileEntries(const Layered& layered) {
+    MacroMap map;
+    for (int k = 0; k < fileEntryCount; ++k)
+        map.insert(QLatin1String(fileEntryNames[k]), fileEntry(k, layered.path, layered.relative));
+    map.insert(QStringLiteral("IntDir"), layered.intDir);
+    map.insert(QStringLiteral("OutDir"), layered.outDir);
+    return macroSystem.overwriteMacros(map, layered.over);
+}
+
 MacroMap BuildMacros::cached(ProjectElement* element, const QString& configuration) {
     const Layered& maps = layered(element, configuration);
+    if (maps.isFile) return macroSystem.overwriteMacros(maps.base, fileEntries(maps));
     return maps.over.isEmpty() ? maps.base : macroSystem.overwriteMacros(maps.base, maps.over);
 }
 
@@ -131,6 +221,7 @@ QString BuildMacros::replace(ProjectElement* element, const QString& configurati
                              const QString& text, bool* dynamic) {
     if (text.isEmpty()) return text;
     const Layered& maps = layered(element, configuration);
+    if (maps.isFile) return macroSystem.replaceMacros(FileLookup(maps), text, dynamic);
     return macroSystem.replaceMacros(maps.over, maps.base, text, dynamic);
 }
 

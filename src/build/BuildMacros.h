@@ -45,10 +45,24 @@ public:
     void clear();
 
 private:
-    // An element's map as base overwritten by over; over is empty except for files.
+    // An element's map as base overwritten by over. For files over holds only
+    // what addMacros adds, and the file's own entries are worked out when an
+    // expansion asks for them: most files only ever expand their output name.
     struct Layered {
         MacroMap base;
         MacroMap over;
+        bool isFile = false;
+        QString path;     // InputPath
+        QString relative; // RelInputPath
+        QString intDir, outDir;
+        int dirsSet = 0; // 1: IntDir known, 2: OutDir too
+    };
+    class FileLookup;
+    // Directories expanded without any file entry, by their unexpanded texts.
+    using Dirs = QHash<QPair<QString, QString>, QPair<QString, QString>>;
+    struct Common {
+        MacroMap map;
+        Dirs dirs;
     };
     // What common() depends on besides the global macros.
     struct CommonKey {
@@ -74,10 +88,15 @@ private:
                     const QString& ownMacros);
     // Input entries (files), then IntDir and OutDir expanded over base.
     MacroMap own(ProjectElement* element, const QString& configuration, const MacroMap& base);
+    // IntDir and OutDir of a file, shared by the files whose directories use no file entry.
+    void fileDirs(ProjectElement* element, const QString& configuration, Common& common,
+                  Layered& layered);
+    // A file's own entries as a map, IntDir and OutDir included.
+    static MacroMap fileEntries(const Layered& layered);
 
     BuildSystem& m_owner;
     QHash<QPair<ProjectElement*, QString>, Layered> m_maps;
-    QHash<CommonKey, MacroMap> m_common;
+    QHash<CommonKey, Common> m_common;
     QHash<OutputKey, QString> m_outputs;
     quint64 m_treeRevision = ~quint64(0);
     quint64 m_macroRevision = ~quint64(0); // macroSystem.revision() the caches were built on

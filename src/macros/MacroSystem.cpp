@@ -78,10 +78,11 @@ void MacroSystem::setGlobalMacro(const QString& name, const QString& value) {
 namespace {
 
 // Looks a name up in over, then in base.
-struct LayeredMacros {
+struct LayeredMacros : MacroLookup {
+    LayeredMacros(const MacroMap& over, const MacroMap& base) : over(over), base(base) {}
     const MacroMap& over;
     const MacroMap& base;
-    const QString* find(const QString& name) const {
+    const QString* find(const QString& name) const override {
         auto it = over.constFind(name);
         if (it != over.constEnd()) return &it.value();
         it = base.constFind(name);
@@ -109,8 +110,7 @@ void matchParentheses(const QString& text, std::vector<int>& closing, std::vecto
 }
 
 // One scan of the text; sets again when some reference held a "$".
-QString expandOnce(const LayeredMacros& macros, const QString& text, bool& again,
-                   bool* dynamicUsed) {
+QString expandOnce(const MacroLookup& macros, const QString& text, bool& again, bool* dynamicUsed) {
     QString result;
     result.reserve(text.size());
     const int n = text.size();
@@ -185,10 +185,14 @@ QString MacroSystem::replaceMacros(const MacroMap& macros, const QString& text) 
 
 QString MacroSystem::replaceMacros(const MacroMap& over, const MacroMap& base, const QString& text,
                                    bool* dynamic) const {
+    return replaceMacros(LayeredMacros(over, base), text, dynamic);
+}
+
+QString MacroSystem::replaceMacros(const MacroLookup& macros, const QString& text,
+                                   bool* dynamic) const {
     if (text.isEmpty()) return QString();
     // Most texts hold no reference at all.
     if (!text.contains(QLatin1String("$("))) return text;
-    const LayeredMacros macros{over, base};
     QString current = text;
     // Cycles are found by comparing with one earlier text, kept at every
     // power-of-two pass: within about twice the passes the cycle takes.

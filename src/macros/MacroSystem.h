@@ -7,6 +7,15 @@
 // Name -> value, ordered by name; names are case-sensitive.
 typedef QMap<QString, QString> MacroMap;
 
+// Where an expansion looks names up; null when the name is undefined.
+class MacroLookup {
+public:
+    virtual const QString* find(const QString& name) const = 0;
+
+protected:
+    ~MacroLookup() = default;
+};
+
 // Expansion of "$(name)" and "$(name:default)" references, the system macros,
 // and the user's global macros kept in the environment settings store.
 class MacroSystem {
@@ -33,6 +42,9 @@ public:
     // that map: the hot path expands file settings over a shared project map.
     // dynamic, when given, is set if the result used Date or Time.
     QString replaceMacros(const MacroMap& over, const MacroMap& base, const QString& text,
+                          bool* dynamic = nullptr) const;
+    // Names answered by the caller, which can work values out only when asked.
+    QString replaceMacros(const MacroLookup& macros, const QString& text,
                           bool* dynamic = nullptr) const;
     // A copy of base with every entry of over set (over wins).
     MacroMap overwriteMacros(const MacroMap& base, const MacroMap& over) const;

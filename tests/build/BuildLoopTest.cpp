@@ -107,6 +107,9 @@ TEST_F(ExecutableTest, CachedMapsAreTheFullMaps) {
     projects->setProperty(util, builds->buildIntermediateDirectory, "Common",
                           "$(InputName)_$(MINE)_$(Extra)");
     projects->setProperty(util, builds->buildOutputDirectory, "Common", "$(IntDir)/out");
+    // Files share expanded directories only while these use no file entry.
+    projects->setProperty(project("app"), builds->buildIntermediateDirectory, "Debug",
+                          "obj_$(InputName)");
     for (ProjectElement* e :
          {file("main.c"), util, file("skip.c"), util->parent(), project("app")}) {
         for (const char* configuration : {"Debug", "Release"}) {
@@ -124,6 +127,8 @@ TEST_F(ExecutableTest, CachedMapsAreTheFullMaps) {
     EXPECT_EQ(builds->cachedMacros(util, "Debug").value("IntDir"), "util_1_$(InputName)");
     EXPECT_EQ(builds->cachedMacros(util, "Debug").value("OutDir"), "util_1_$(InputName)/out");
     EXPECT_EQ(builds->cachedMacros(util, "Release").value("IntDir"), "util_1_$(Extra)");
+    EXPECT_EQ(builds->output(BuildSystem::CompileC, file("skip.c"), "Debug", false),
+              "obj_skip/skip.hzo");
 }
 
 TEST_F(ExecutableTest, FirstBuildCompilesAndLinksThenEverythingIsUpToDate) {
