@@ -111,15 +111,17 @@ int runSolution(const SlipwayArgParse& args, const QString& studioDir, StepFailu
     builder.setStrict(strict);
     FileSystem* disk = buildSystem->fileSystem();
     ClockSkewWatch skew(*disk);
-    // The build looks at a source only when its output exists: look at each
-    // once here, so a skewed checkout is reported on the first build too.
-    for (ProjectElement* file : ProjectSystem::sourceFiles(element))
-        skew.stat(file->getPath().osPathQString());
     buildSystem->setFileSystem(&skew);
     const int result =
         buildSystem->build(element, args.configuration, &builder, flags, true, args.batch);
     buildSystem->setFileSystem(disk);
     std::fflush(stdout);
+    // The build looks at a source only when its output exists: the others are
+    // looked at here, so a skewed checkout is reported on the first build too.
+    for (ProjectElement* file : ProjectSystem::sourceFiles(element)) {
+        const QString path = file->getPath().osPathQString();
+        if (!skew.seen(path)) skew.stat(path);
+    }
     if (result == 2 && !strict->any()) strict->addReason(QStringLiteral("a step failed"));
     return strict->any() ? 2 : 0;
 }

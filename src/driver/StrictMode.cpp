@@ -36,10 +36,13 @@ QString StepFailures::summary() const {
 
 FileStat ClockSkewWatch::stat(const QString& path) {
     const FileStat st = m_inner.stat(path);
+    m_seen.insert(path);
     // Whole seconds, as the build compares them: a file written a moment ago
-    // is never ahead of the clock.
-    if (st.exists && st.isFile) {
-        const qint64 ahead = st.seconds - QDateTime::currentSecsSinceEpoch();
+    // is never ahead of the clock. The clock is read again only for a file
+    // newer than its last reading.
+    if (st.exists && st.isFile && st.seconds > m_now) {
+        m_now = QDateTime::currentSecsSinceEpoch();
+        const qint64 ahead = st.seconds - m_now;
         if (ahead > 0 && !m_warned.contains(path)) {
             m_warned.insert(path);
             strictWarning(QStringLiteral("file '%1' has modification time %2 s in the future")
