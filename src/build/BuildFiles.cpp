@@ -7,7 +7,11 @@ namespace {
 
 QString relativeTo(const QString& directory, const QString& fileName) {
     if (directory.isEmpty() || Path::isAbsolute(fileName)) return fileName;
-    return directory + QLatin1Char('/') + fileName;
+    // One allocation: this runs for every dependency of every output.
+    QString path;
+    path.reserve(directory.size() + 1 + fileName.size());
+    path.append(directory).append(QLatin1Char('/')).append(fileName);
+    return path;
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "project/StandardProjectSystem.h"
 
-#include <QFileInfo>
-
 #include "base/Branding.h"
 #include "base/QTx.h"
 #include "project/BuildHooks.h"
@@ -47,11 +45,17 @@ QString StandardProjectSystem::getFileType(ProjectElement* element) {
     if (!explicitType.isEmpty()) return explicitType;
     if (!element->cachedFileType().isEmpty()) return element->cachedFileType();
 
-    const QString name = QFileInfo(element->fileName()).fileName();
+    // The extension of the last path component, worked out without a QFileInfo:
+    // every file of every build passes here once.
+    const QString name = element->fileName();
     const int dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot < 0) return QString();
+    if (dot <= name.lastIndexOf(QLatin1Char('/'))) return QString();
     const QString extension = name.mid(dot + 1).toLower();
-    const QString dotted = QLatin1Char('.') + extension;
+    const auto dotted = [&extension](const QString& extensionWithDot) {
+        return extensionWithDot.size() == extension.size() + 1 &&
+               extensionWithDot.startsWith(QLatin1Char('.')) &&
+               QStringView(extensionWithDot).mid(1) == extension;
+    };
 
     QString type;
     if (extension == QLatin1String("c")) {
@@ -64,7 +68,7 @@ QString StandardProjectSystem::getFileType(ProjectElement* element) {
     } else if (extension == QLatin1String("bas")) {
         type = QStringLiteral("Basic");
     } else if (extension == QLatin1String("asm") || extension == QLatin1String("s") ||
-               dotted == assemblyCodeFileExtension()) {
+               dotted(assemblyCodeFileExtension())) {
         type = QStringLiteral("Assembly");
     } else if (extension == QLatin1String("xml")) {
         const QString documentType = QTx::xmlDocumentType(element->getPath().osPathQString());
@@ -74,11 +78,11 @@ QString StandardProjectSystem::getFileType(ProjectElement* element) {
             type = QStringLiteral("Section Placement");
         else if (documentType == QLatin1String("Halyard_Target_Definition_File"))
             type = QStringLiteral("Target Definitions");
-    } else if (dotted == objectFileExtension()) {
+    } else if (dotted(objectFileExtension())) {
         type = QStringLiteral("Object file");
-    } else if (dotted == executableFileExtension()) {
+    } else if (dotted(executableFileExtension())) {
         type = QStringLiteral("Executable");
-    } else if (dotted == libraryFileExtension()) {
+    } else if (dotted(libraryFileExtension())) {
         type = QStringLiteral("Library");
     }
     if (!type.isEmpty()) element->setCachedFileType(type);
