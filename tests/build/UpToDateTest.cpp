@@ -49,16 +49,6 @@ TEST_F(FileTimesTest, StatResultsAreCachedUntilFilesChange) {
     EXPECT_FALSE(builds->statFile("/p/a").exists);
 }
 
-TEST_F(FileTimesTest, DirectoriesAreCreatedWithTheirParents) {
-    builds->setFileSystem(nullptr);
-    builds->ensureDirExists(path("x/y/z/file.o"));
-    EXPECT_TRUE(QFileInfo(path("x/y/z")).isDir());
-    EXPECT_FALSE(QFileInfo(path("x/y/z/file.o")).exists());
-    builds->recursiveMkdir(path("x/y"));
-    builds->recursiveMkdir("/");
-    EXPECT_TRUE(QFileInfo(path("x/y")).isDir());
-}
-
 class CommandUpToDateTest : public BuildFixture {
 protected:
     void SetUp() override {
