@@ -71,8 +71,9 @@ public:
     virtual bool platformBuild(ProjectElement* element, const QString& configuration,
                                Builder* builder, int flags);
     // Called last by BuildSystem::macros; does nothing here. For files the
-    // cached maps are layered: there it receives only the file's own entries,
-    // and it is the place for a toolchain to add file macros.
+    // cached maps are layered: there it receives an empty map, whose entries
+    // win over the file's own, and it is the place for a toolchain to add
+    // file macros.
     virtual void addMacros(ProjectElement* element, const QString& configuration, MacroMap& map);
 
     // --- orchestration -------------------------------------------------------
