@@ -30,6 +30,8 @@ int openFlags(QIODevice::OpenMode mode) {
     return flags;
 }
 
+} // namespace
+
 bool writeAll(int fd, const char* data, qsizetype length) {
     while (length > 0) {
         const ssize_t n = ::write(fd, data, size_t(length));
@@ -40,8 +42,6 @@ bool writeAll(int fd, const char* data, qsizetype length) {
     }
     return true;
 }
-
-} // namespace
 
 QString qtName(const QString& path) {
     const QByteArray bytes = osName(path);

@@ -30,6 +30,12 @@ inline QString fromOsName(const QByteArray& name) {
 // goes through the descriptor of the (existing) parent directory.
 QString qtName(const QString& path);
 
+// Writes all of data to fd, going on after interrupted or short writes.
+bool writeAll(int fd, const char* data, qsizetype length);
+inline bool writeAll(int fd, const QByteArray& data) {
+    return writeAll(fd, data.constData(), data.size());
+}
+
 struct Status {
     bool exists = false;
     bool isDir = false;

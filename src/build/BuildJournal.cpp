@@ -54,19 +54,6 @@ QByteArray unescape(const QByteArray& text) {
     return out;
 }
 
-bool writeAll(int fd, const QByteArray& data) {
-    const char* p = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, size_t(left));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        left -= n;
-    }
-    return true;
-}
-
 bool sameFile(int fd, const QByteArray& path) {
     struct stat open, named;
     return ::fstat(fd, &open) == 0 && ::stat(path.constData(), &named) == 0 &&
@@ -229,7 +216,7 @@ bool BuildJournal::openForAppend() {
             struct stat st;
             char last = '\n';
             if (::fstat(fd, &st) == 0 && st.st_size > 0) ::pread(fd, &last, 1, st.st_size - 1);
-            if (last != '\n') writeAll(fd, "\n");
+            if (last != '\n') OsFiles::writeAll(fd, "\n", 1);
         } else {
             ::close(fd);
             if (locked != 0) return false;
@@ -240,7 +227,7 @@ bool BuildJournal::openForAppend() {
 
 bool BuildJournal::append(const QByteArray& lines) {
     if (lines.isEmpty()) return true;
-    return openForAppend() && writeAll(m_fd, lines);
+    return openForAppend() && OsFiles::writeAll(m_fd, lines);
 }
 
 bool BuildJournal::started(const QStringList& outputs) {
