@@ -16,7 +16,7 @@ namespace {
 // outgrows maxLength, or after maxWork characters scanned in all passes; no
 // expansion anyone writes comes near these bounds.
 const int maxLength = 1 << 20;
-const qint64 maxWork = qint64(1) << 26;
+const qint64 maxWork = qint64(1) << 24;
 
 } // namespace
 
