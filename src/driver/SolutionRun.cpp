@@ -114,14 +114,13 @@ int runSolution(const SlipwayArgParse& args, const QString& studioDir, StepFailu
     buildSystem->setFileSystem(&skew);
     const int result =
         buildSystem->build(element, args.configuration, &builder, flags, true, args.batch);
-    buildSystem->setFileSystem(disk);
     std::fflush(stdout);
     // The build looks at a source only when its output exists: the others are
     // looked at here, so a skewed checkout is reported on the first build too.
-    for (ProjectElement* file : ProjectSystem::sourceFiles(element)) {
-        const QString path = file->getPath().osPathQString();
-        if (!skew.seen(path)) skew.stat(path);
-    }
+    // The build's stat cache answers for those it has looked at.
+    for (ProjectElement* file : ProjectSystem::sourceFiles(element))
+        buildSystem->statFile(file->getPath().osPathQString());
+    buildSystem->setFileSystem(disk);
     if (result == 2 && !strict->any()) strict->addReason(QStringLiteral("a step failed"));
     return strict->any() ? 2 : 0;
 }

@@ -36,7 +36,6 @@ QString StepFailures::summary() const {
 
 FileStat ClockSkewWatch::stat(const QString& path) {
     const FileStat st = m_inner.stat(path);
-    m_seen.insert(path);
     // Whole seconds, as the build compares them: a file written a moment ago
     // is never ahead of the clock. The clock is read again only for a file
     // newer than its last reading.

@@ -55,12 +55,9 @@ public:
         return m_inner.rename(from, to);
     }
     bool onDisk() const override { return m_inner.onDisk(); }
-    // Whether the build has looked at path through this file system.
-    bool seen(const QString& path) const { return m_seen.contains(path); }
 
 private:
     FileSystem& m_inner;
     QSet<QString> m_warned;
-    QSet<QString> m_seen;
     qint64 m_now = 0; // the clock's last reading
 };
