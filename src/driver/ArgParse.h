@@ -34,7 +34,7 @@ public:
     static const int maxIndirectDepth = 100;
     // Files read for one "@" word of the command line, nested ones included:
     // a bound on runaway multiplication, far beyond any real use.
-    static const int maxIndirectFiles = 10000;
+    static const int maxIndirectFiles = 2000;
     // A line of an indirect file is read in pieces of at most this many bytes.
     static const int lineBufferSize = 1024;
     // Words per line of an indirect file; a line with more is refused.
