@@ -21,6 +21,7 @@
 #include "macros/MacroSystem.h"
 
 class Builder;
+class CompilationDatabase;
 class ProjectElement;
 class PropertyClass;
 
@@ -101,6 +102,8 @@ public:
         bool trackCommands = false;
         // A failed project ends only itself and the projects that depend on it.
         bool keepGoing = false;
+        // When set, every compile step lists its command here, up to date or not.
+        CompilationDatabase* compilationDatabase = nullptr;
     };
     void setOptions(const Options& options) { m_options = options; }
     const Options& options() const { return m_options; }

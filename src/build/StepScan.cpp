@@ -3,6 +3,7 @@
 #include "base/Path.h"
 #include "base/SettingTexts.h"
 #include "build/BuildJournal.h"
+#include "build/CompilationDatabase.h"
 #include "build/StandardBuildSystem.h"
 #include "project/ProjectSystem.h"
 
@@ -102,6 +103,16 @@ private:
         bs.createCommandFor(c.element, c.configuration, c.action, out.name, out.resolved, inputs,
                             &rec, c.quiet, c.clean);
     }
+    // A compilation database lists the object's command: the one planned from
+    // mark on or, when none was, one formed and dropped again.
+    void listCommand(const QString& source, size_t mark) {
+        CompilationDatabase* database = bs.options().compilationDatabase;
+        if (!database) return;
+        const bool planned = mark < rec.size();
+        if (!planned) createCommand({source});
+        database->addFormed(rec.entries(), mark, source);
+        if (!planned) rec.dropFrom(mark);
+    }
     // A command of the step's own, in the directory, inside the open group.
     void command(const QString& directory, const QStringList& command,
                  const QStringList& outputs = QStringList()) {
@@ -146,6 +157,7 @@ StepPlan StepScan::compile() {
             if (dependencies.isEmpty()) dependencies << c.element->getPath().canonicalPathQString();
             if (current(dependencies) && commandsUnchanged([&] { createCommand({source}); })) {
                 cache.insert(out.resolved, dependencies);
+                listCommand(source, rec.size());
                 return upToDate(" is up to date");
             }
         } else if (!c.quiet) {
@@ -153,10 +165,13 @@ StepPlan StepScan::compile() {
         }
         cache.remove(out.resolved);
     }
-    if (rebuild()) {
+    const bool planned = rebuild();
+    const size_t mark = rec.size();
+    if (planned) {
         createCommand({source});
         rec.add(StepEntry::RememberDependencies, source, {out.resolved});
     }
+    listCommand(source, mark);
     return take(true);
 }
 

@@ -1,6 +1,7 @@
 #include "driver/SolutionRun.h"
 
 #include "base/OsFiles.h"
+#include "build/CompilationDatabase.h"
 #include "build/ProjectHooks.h"
 #include "build/StandardBuildSystem.h"
 #include "driver/SlipwayArgParse.h"
@@ -97,6 +98,11 @@ int runSolution(const SlipwayArgParse& args, const QString& studioDir, StepFailu
     SlipwayBuilder builder(args.echo, args.show);
     BuildSystem::Options options;
     options.keepGoing = keepGoingRequested();
+    // Written whatever the build's outcome: editors want it most when code
+    // does not compile.
+    const QString databasePath = compilationDatabasePath();
+    CompilationDatabase database;
+    if (!databasePath.isEmpty()) options.compilationDatabase = &database;
     if (strict) {
         options.dryRun = args.show;
         options.trackCommands = true;
@@ -106,6 +112,7 @@ int runSolution(const SlipwayArgParse& args, const QString& studioDir, StepFailu
     if (!strict) {
         buildSystem->build(element, args.configuration, &builder, flags, true, args.batch);
         std::fflush(stdout);
+        writeCompilationDatabase(database, databasePath);
         return 0;
     }
     builder.setStrict(strict);
@@ -121,6 +128,7 @@ int runSolution(const SlipwayArgParse& args, const QString& studioDir, StepFailu
     for (ProjectElement* file : ProjectSystem::sourceFiles(element))
         buildSystem->statFile(file->getPath().osPathQString());
     buildSystem->setFileSystem(disk);
+    writeCompilationDatabase(database, databasePath);
     if (result == 2 && !strict->any()) strict->addReason(QStringLiteral("a step failed"));
     return strict->any() ? 2 : 0;
 }

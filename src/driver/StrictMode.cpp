@@ -1,6 +1,7 @@
 #include "driver/StrictMode.h"
 
 #include "base/OsFiles.h"
+#include "build/CompilationDatabase.h"
 
 #include <QDateTime>
 
@@ -12,6 +13,20 @@ bool strictModeRequested() {
 
 bool keepGoingRequested() {
     return qgetenv("SLIPWAY_KEEP_GOING") == "1";
+}
+
+QString compilationDatabasePath() {
+    const QString path = OsFiles::environmentPath("SLIPWAY_COMPDB");
+    return path.isEmpty() ? path : OsFiles::absolutePath(path);
+}
+
+void writeCompilationDatabase(const CompilationDatabase& database, const QString& path) {
+    QString reason;
+    if (path.isEmpty() || database.write(path, reason)) return;
+    std::fflush(stdout);
+    std::fprintf(stderr, "slipway: can't write compilation database '%s': %s\n",
+                 OsFiles::osName(path).constData(), reason.toLocal8Bit().constData());
+    std::fflush(stderr);
 }
 
 void strictWarning(const QString& text) {

@@ -11,10 +11,17 @@
 #include <QString>
 #include <QStringList>
 
+class CompilationDatabase;
+
 // Read once at start-up: only the exact value "1" switches strict mode on.
 bool strictModeRequested();
 // SLIPWAY_KEEP_GOING=1, read the same way.
 bool keepGoingRequested();
+// SLIPWAY_COMPDB=path: where the run writes its compilation database, taken
+// against the current directory; empty when unset or empty.
+QString compilationDatabasePath();
+// Writes it there when path is set; a failure is one line on standard error.
+void writeCompilationDatabase(const CompilationDatabase& database, const QString& path);
 
 // "slipway: warning: <text>" on standard error.
 void strictWarning(const QString& text);
