@@ -8,8 +8,12 @@
 
 namespace {
 
-// The version digit also tells the byte order of the UTF-16 strings.
-const char kMagic[8] = {'S', 'W', 'D', 'E', 'P', 'S', Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 'l' : 'b',
+// The file: this magic, the path table (a count, then each path as its
+// length and UTF-16 code units as they are in memory), then the entries (a
+// count, then each object's stamp, its path's index, and the count and
+// indexes of its dependencies). Integers are little-endian; the letter before
+// the newline tells the byte order of the strings.
+const char kMagic[8] = {'S', 'W', 'D', 'E', 'P', '2', Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 'l' : 'b',
                         '\n'};
 // Bounds that keep a damaged log from asking for absurd amounts of memory.
 const quint32 kMaxStrings = 1u << 16;
@@ -29,18 +33,19 @@ void putU64(QByteArray& out, quint64 v) {
     out.append(b, 8);
 }
 
-// UTF-16 code units as they are in memory: reading them back is one copy.
-void putString(QByteArray& out, const QString& s) {
-    putU32(out, quint32(s.size()));
-    out.append(reinterpret_cast<const char*>(s.utf16()), s.size() * 2);
+quint32 getU32(const char* p) {
+    return quint32(quint8(p[0])) | quint32(quint8(p[1])) << 8 | quint32(quint8(p[2])) << 16 |
+           quint32(quint8(p[3])) << 24;
 }
 
 // Reads little-endian fields from a buffer; any overrun sets failed.
 class Cursor {
 public:
-    Cursor(const char* data, qsizetype size) : m_p(data), m_end(data + size) {}
+    Cursor(const char* data, qsizetype size) : m_begin(data), m_p(data), m_end(data + size) {}
     bool atEnd() const { return m_p == m_end; }
     bool failed() const { return m_failed; }
+    qsizetype offset() const { return m_p - m_begin; }
+    qsizetype left() const { return m_end - m_p; }
     quint64 u(int bytes) {
         if (m_failed || m_end - m_p < bytes) {
             m_failed = true;
@@ -52,23 +57,67 @@ public:
         m_p += bytes;
         return v;
     }
-    QString string() {
+    // A view of the next string's code units, which stay in the buffer.
+    QStringView string() {
         const quint32 n = quint32(u(4));
         if (m_failed || n > kMaxStringUnits || m_end - m_p < qsizetype(n) * 2) {
             m_failed = true;
-            return QString();
+            return QStringView();
         }
-        QString s(qsizetype(n), Qt::Uninitialized);
-        std::memcpy(s.data(), m_p, size_t(n) * 2);
+        const QStringView s(reinterpret_cast<const char16_t*>(m_p), qsizetype(n));
         m_p += qsizetype(n) * 2;
         return s;
     }
+    void skip(qsizetype bytes) {
+        if (m_failed || m_end - m_p < bytes)
+            m_failed = true;
+        else
+            m_p += bytes;
+    }
 
 private:
+    const char* m_begin;
     const char* m_p;
     const char* m_end;
     bool m_failed = false;
 };
+
+// Paths numbered in order of first use while a log is written.
+class PathTable {
+public:
+    quint32 index(QStringView path) {
+        auto it = m_indexes.constFind(path);
+        if (it != m_indexes.constEnd()) return *it;
+        const quint32 n = quint32(m_order.size());
+        m_indexes.insert(path, n);
+        m_order.append(path);
+        return n;
+    }
+    void write(QByteArray& out) const {
+        putU32(out, quint32(m_order.size()));
+        for (QStringView s : m_order) {
+            putU32(out, quint32(s.size()));
+            out.append(reinterpret_cast<const char*>(s.utf16()), s.size() * 2);
+        }
+    }
+
+private:
+    QHash<QStringView, quint32> m_indexes;
+    QList<QStringView> m_order;
+};
+
+void putEntry(QByteArray& out, PathTable& paths, const FileStat& stamp, QStringView object,
+              const QList<QStringView>& dependencies) {
+    putU64(out, quint64(stamp.size));
+    putU64(out, quint64(stamp.modifiedNs));
+    putU64(out, quint64(stamp.changedNs));
+    putU64(out, stamp.inode);
+    putU64(out, stamp.device);
+    putU32(out, paths.index(object));
+    putU32(out, quint32(dependencies.size()));
+    for (QStringView d : dependencies)
+        putU32(out, paths.index(d));
+}
 
 } // namespace
 
@@ -90,61 +139,106 @@ bool DependencyLog::sameStamp(const FileStat& a, const FileStat& b) {
 }
 
 bool DependencyLog::load() {
-    m_entries.clear();
+    m_data.clear();
+    m_paths.clear();
+    m_strings.clear();
+    m_loaded.clear();
+    m_byObject.clear();
+    m_recorded.clear();
+    m_replaced = 0;
     m_dirty = false;
     QByteArray data;
-    if (!m_files.readFile(m_path, data)) return false;
-    if (data.size() < qsizetype(sizeof kMagic) ||
+    if (!m_files.readFile(m_path, data) || !parse(data)) {
+        m_paths.clear();
+        m_loaded.clear();
+        m_byObject.clear();
+        return false;
+    }
+    m_data = data;
+    m_strings.resize(m_paths.size());
+    return true;
+}
+
+bool DependencyLog::parse(const QByteArray& data) {
+    // Views of UTF-16 need an even address.
+    if (data.size() < qsizetype(sizeof kMagic) || (quintptr(data.constData()) & 1) ||
         std::memcmp(data.constData(), kMagic, sizeof kMagic))
         return false;
-    Cursor in(data.constData() + sizeof kMagic, data.size() - qsizetype(sizeof kMagic));
-    // The count up front makes a log cut short anywhere unreadable as a whole.
+    Cursor in(data.constData(), data.size());
+    in.skip(sizeof kMagic);
+    const quint32 pathCount = quint32(in.u(4));
+    if (in.failed() || pathCount > in.left() / 4) return false;
+    m_paths.reserve(pathCount);
+    for (quint32 n = 0; n < pathCount && !in.failed(); ++n)
+        m_paths.append(in.string());
     const quint32 total = quint32(in.u(4));
-    QHash<QString, Entry> entries;
+    if (in.failed() || total > in.left() / 48) return false;
+    m_loaded.reserve(total);
+    m_byObject.reserve(total);
     for (quint32 n = 0; n < total; ++n) {
-        Entry entry;
+        Loaded entry;
         entry.stamp.exists = true;
         entry.stamp.size = qint64(in.u(8));
         entry.stamp.modifiedNs = qint64(in.u(8));
         entry.stamp.changedNs = qint64(in.u(8));
         entry.stamp.inode = in.u(8);
         entry.stamp.device = in.u(8);
-        const quint32 count = quint32(in.u(4));
-        if (in.failed() || count == 0 || count > kMaxStrings) return false;
-        const QString object = in.string();
-        entry.dependencies.reserve(count - 1);
-        for (quint32 i = 1; i < count && !in.failed(); ++i)
-            entry.dependencies.append(in.string());
+        entry.object = quint32(in.u(4));
+        entry.count = quint32(in.u(4));
+        entry.at = in.offset();
+        if (in.failed() || entry.object >= pathCount || entry.count >= kMaxStrings) return false;
+        in.skip(qsizetype(entry.count) * 4);
         if (in.failed()) return false;
-        entries.insert(object, entry);
+        for (quint32 i = 0; i < entry.count; ++i)
+            if (getU32(data.constData() + entry.at + 4 * i) >= pathCount) return false;
+        m_byObject.insert(m_paths[entry.object], m_loaded.size());
+        m_loaded.append(entry);
     }
-    if (in.failed() || !in.atEnd()) return false;
-    m_entries.swap(entries);
-    return true;
+    return !in.failed() && in.atEnd();
+}
+
+const QString& DependencyLog::pathString(quint32 index) {
+    QString& s = m_strings[index];
+    if (s.isNull()) s = m_paths[index].toString();
+    return s;
+}
+
+QStringList DependencyLog::dependenciesOf(const Loaded& entry) {
+    QStringList list;
+    list.reserve(entry.count);
+    for (quint32 i = 0; i < entry.count; ++i)
+        list.append(pathString(getU32(m_data.constData() + entry.at + 4 * i)));
+    return list;
 }
 
 bool DependencyLog::save() {
     if (!m_dirty) return true;
-    QByteArray out(kMagic, sizeof kMagic);
-    putU32(out, 0); // the count, filled in below
+    PathTable paths;
+    QByteArray entries;
     quint32 total = 0;
-    for (auto it = m_entries.constBegin(); it != m_entries.constEnd(); ++it) {
-        const Entry& e = it.value();
+    QList<QStringView> dependencies;
+    for (const Loaded& e : std::as_const(m_loaded)) {
         // Entries of other configurations stay while they still describe their object.
-        if (!e.used && !sameStamp(m_files.stat(it.key()), e.stamp)) continue;
-        putU64(out, quint64(e.stamp.size));
-        putU64(out, quint64(e.stamp.modifiedNs));
-        putU64(out, quint64(e.stamp.changedNs));
-        putU64(out, e.stamp.inode);
-        putU64(out, e.stamp.device);
-        putU32(out, quint32(e.dependencies.size() + 1));
-        putString(out, it.key());
-        for (const QString& d : e.dependencies)
-            putString(out, d);
+        if (e.replaced) continue;
+        const QStringView object = m_paths[e.object];
+        if (!e.used && !sameStamp(m_files.stat(object.toString()), e.stamp)) continue;
+        dependencies.clear();
+        for (quint32 i = 0; i < e.count; ++i)
+            dependencies.append(m_paths[getU32(m_data.constData() + e.at + 4 * i)]);
+        putEntry(entries, paths, e.stamp, object, dependencies);
         ++total;
     }
-    for (int i = 0; i < 4; ++i)
-        out[qsizetype(sizeof kMagic) + i] = char(total >> (8 * i));
+    for (auto it = m_recorded.constBegin(); it != m_recorded.constEnd(); ++it) {
+        dependencies.clear();
+        for (const QString& d : it->second)
+            dependencies.append(d);
+        putEntry(entries, paths, it->first, it.key(), dependencies);
+        ++total;
+    }
+    QByteArray out(kMagic, sizeof kMagic);
+    paths.write(out);
+    putU32(out, total);
+    out += entries;
     m_files.makeDirs(OsFiles::directoryOf(m_path));
     if (!m_files.writeFileAtomically(m_path, out)) return false;
     m_dirty = false;
@@ -153,10 +247,18 @@ bool DependencyLog::save() {
 
 bool DependencyLog::find(const QString& object, const FileStat& stamp, QStringList& dependencies) {
     if (!usable(stamp)) return false;
-    auto it = m_entries.find(object);
-    if (it == m_entries.end() || !sameStamp(it->stamp, stamp)) return false;
-    it->used = true;
-    dependencies = it->dependencies;
+    auto recorded = m_recorded.constFind(object);
+    if (recorded != m_recorded.constEnd()) {
+        if (!sameStamp(recorded->first, stamp)) return false;
+        dependencies = recorded->second;
+        return true;
+    }
+    auto it = m_byObject.constFind(QStringView(object));
+    if (it == m_byObject.constEnd()) return false;
+    Loaded& entry = m_loaded[*it];
+    if (!sameStamp(entry.stamp, stamp)) return false;
+    entry.used = true;
+    dependencies = dependenciesOf(entry);
     return true;
 }
 
@@ -167,9 +269,11 @@ void DependencyLog::record(const QString& object, const FileStat& stamp,
     for (const QString& d : dependencies)
         if (d.size() >= int(kMaxStringUnits)) return;
     if (object.size() >= int(kMaxStringUnits)) return;
-    Entry& entry = m_entries[object];
-    entry.stamp = stamp;
-    entry.dependencies = dependencies;
-    entry.used = true;
+    auto loaded = m_byObject.constFind(QStringView(object));
+    if (loaded != m_byObject.constEnd() && !m_loaded[*loaded].replaced) {
+        m_loaded[*loaded].replaced = true;
+        ++m_replaced;
+    }
+    m_recorded.insert(object, {stamp, dependencies});
     m_dirty = true;
 }

@@ -10,6 +10,8 @@
 // unreadable or damaged log is ignored and rewritten.
 
 #include <QHash>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 
@@ -33,23 +35,39 @@ public:
     bool find(const QString& object, const FileStat& stamp, QStringList& dependencies);
     void record(const QString& object, const FileStat& stamp, const QStringList& dependencies);
 
-    int size() const { return int(m_entries.size()); }
+    int size() const { return int(m_loaded.size() - m_replaced + m_recorded.size()); }
     bool dirty() const { return m_dirty; }
 
     // The log file for a solution: one per solution path, inside directory.
     static QString pathFor(const QString& directory, const QString& solutionPath);
 
 private:
-    struct Entry {
+    // An entry as read: its paths are indexes into the path table, and its
+    // dependency indexes stay in the file's bytes until asked for.
+    struct Loaded {
         FileStat stamp;
-        QStringList dependencies;
+        quint32 object = 0;
+        quint32 count = 0; // dependencies
+        qsizetype at = 0;  // offset of their indexes in m_data
         bool used = false;
+        bool replaced = false; // recorded again this run
     };
     static bool sameStamp(const FileStat& a, const FileStat& b);
     static bool usable(const FileStat& stamp) { return stamp.exists && stamp.inode != 0; }
+    bool parse(const QByteArray& data);
+    QStringList dependenciesOf(const Loaded& entry);
+    const QString& pathString(quint32 index);
 
     QString m_path;
     FileSystem& m_files;
-    QHash<QString, Entry> m_entries;
+    // Headers repeat across thousands of objects: the file holds each path
+    // once, and the loaded log keeps the file's bytes with views into them.
+    QByteArray m_data;
+    QList<QStringView> m_paths;
+    QList<QString> m_strings; // paths made strings as entries are found
+    QList<Loaded> m_loaded;
+    QHash<QStringView, qsizetype> m_byObject;                // into m_loaded
+    QHash<QString, QPair<FileStat, QStringList>> m_recorded; // wins over m_loaded
+    qsizetype m_replaced = 0;
     bool m_dirty = false;
 };

@@ -78,15 +78,24 @@ TEST_F(DependencyLogTest, DamagedLogsAreIgnored) {
         damaged << good.left(n);
     QByteArray magic = good;
     magic[0] = 'X';
-    damaged << magic << good + QByteArray(1, '\0');
-    QByteArray count = good;
-    for (int i = 52; i < 56; ++i)
-        count[i] = char(0xff); // first entry's string count
-    damaged << count;
-    QByteArray length = good;
-    for (int i = 56; i < 60; ++i)
-        length[i] = char(0xff); // first string's length
-    damaged << length;
+    QByteArray oldFormat = good;
+    oldFormat[5] = 'S'; // the previous layout's magic
+    damaged << magic << oldFormat << good + QByteArray(1, '\0');
+    // Two entries of 56 and 52 bytes end the file, after their count.
+    const qsizetype entries = good.size() - 108 - 4;
+    // Counts, a length and indexes far beyond the file.
+    const qsizetype absurd[] = {8,                // path count
+                                12,               // first path's length
+                                entries,          // entry count
+                                entries + 4 + 40, // first entry's object
+                                entries + 4 + 44, // first entry's dependency count
+                                good.size() - 4}; // last dependency
+    for (qsizetype at : absurd) {
+        QByteArray bytes = good;
+        for (qsizetype i = at; i < at + 4; ++i)
+            bytes[i] = char(0xff);
+        damaged << bytes;
+    }
     for (const QByteArray& bytes : damaged) {
         fs.write(logPath, bytes, 1);
         DependencyLog log(logPath, fs);
@@ -116,17 +125,24 @@ TEST_F(DependencyLogTest, SavingKeepsOnlyEntriesThatStillDescribeTheirObject) {
     ASSERT_TRUE(fs.remove(removed));
 
     // A later run that builds another configuration records its own object;
-    // the untouched entries survive only while they are still true.
+    // the untouched entries survive only while they are still true, and one
+    // recorded again replaces what was loaded.
     DependencyLog log(logPath, fs);
     ASSERT_TRUE(log.load());
     log.record("/p/Debug/new.hzo", stamp(1, 1, 1, 99), {"n.c"});
+    ASSERT_TRUE(log.save());
+    log.record(removed, stamp(2, 2, 2, 98), {"t.c", "s.c"});
+    EXPECT_EQ(log.size(), 4);
     ASSERT_TRUE(log.save());
     DependencyLog reloaded(logPath, fs);
     ASSERT_TRUE(reloaded.load());
     QStringList deps;
     EXPECT_TRUE(reloaded.find(kept, fs.stat(kept), deps));
     EXPECT_TRUE(reloaded.find("/p/Debug/new.hzo", stamp(1, 1, 1, 99), deps));
-    EXPECT_EQ(reloaded.size(), 2);
+    EXPECT_FALSE(reloaded.find(rewritten, fs.stat(rewritten), deps));
+    ASSERT_TRUE(reloaded.find(removed, stamp(2, 2, 2, 98), deps));
+    EXPECT_EQ(deps, QStringList({"t.c", "s.c"}));
+    EXPECT_EQ(reloaded.size(), 3);
 }
 
 TEST(DependencyLogPath, OnePerSolution) {
