@@ -13,7 +13,10 @@ bool StandardBuildSystem::platformBuild(ProjectElement* element, const QString& 
                                         Builder* builder, int flags) {
     m_projectDirectory = projectDirectoryOf(element);
     loadPropertyGroups(element, configuration);
-    return platformBuild1(element, configuration, builder, flags);
+    const bool built = platformBuild1(element, configuration, builder, flags);
+    // Whatever ran ahead is reported before the project ends.
+    m_steps.catchUp(builder);
+    return built;
 }
 
 void StandardBuildSystem::loadPropertyGroups(ProjectElement* element,
@@ -54,6 +57,13 @@ bool StandardBuildSystem::platformBuild1(ProjectElement* element, const QString&
         if (action < Link && !isCompileAction(action)) return force;
         break;
     }
+    // A file's compile needs nothing the steps before it make; every other
+    // step waits for them and their reports.
+    const bool independent = isCompileAction(action) && element->isFile();
+    if (!independent) {
+        m_steps.catchUp(builder);
+        if (stopping()) return false;
+    }
     StepContext context;
     context.element = element;
     context.configuration = configuration;
@@ -64,5 +74,7 @@ bool StandardBuildSystem::platformBuild1(ProjectElement* element, const QString&
     context.quiet = flags & QuietFlag;
     context.builder = builder;
     context.projectDirectory = m_projectDirectory;
-    return runStep(*this, scanStep(*this, context), builder);
+    StepPlan plan = scanStep(*this, context);
+    return independent ? m_steps.runIndependent(std::move(plan), builder)
+                       : runStep(*this, plan, builder);
 }

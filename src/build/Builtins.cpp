@@ -16,8 +16,17 @@ QString argument(const QStringList& command, int index) {
 
 } // namespace
 
-bool builtinCommand(const QString& directory, const QStringList& command, QString& errorText) {
+bool isBuiltin(const QStringList& command) {
     if (command.isEmpty()) return false;
+    static const char* const names[] = {"cp", "chmod", "rm", "xmlcp", "mkhdr"};
+    for (const char* name : names) {
+        if (command.first() == QLatin1String(name)) return true;
+    }
+    return false;
+}
+
+bool builtinCommand(const QString& directory, const QStringList& command, QString& errorText) {
+    if (!isBuiltin(command)) return false;
     const QString& name = command.first();
     if (name == QLatin1String("cp")) {
         cp(directory, argument(command, 1), argument(command, 2), errorText);

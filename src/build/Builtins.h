@@ -11,6 +11,9 @@ namespace Builtins {
 // when it was one, whether it succeeded or not. errorText is set only on failure.
 bool builtinCommand(const QString& directory, const QStringList& command, QString& errorText);
 
+// Whether builtinCommand would carry the command out (without doing so).
+bool isBuiltin(const QStringList& command);
+
 // Splits at unquoted spaces; double quotes toggle quoting and are dropped; no
 // empty items.
 QStringList splitCommand(const QString& text);

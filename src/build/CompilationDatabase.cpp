@@ -28,6 +28,11 @@ QString text(const QString& word) {
 void CompilationDatabase::addFormed(const std::vector<StepEntry>& entries, size_t from,
                                     const QString& source) {
     CompileCommand command;
+    if (formedIn(entries, from, source, command)) add(command);
+}
+
+bool CompilationDatabase::formedIn(const std::vector<StepEntry>& entries, size_t from,
+                                   const QString& source, CompileCommand& command) {
     bool formed = false;
     for (size_t i = from; i < entries.size(); ++i) {
         const StepEntry& e = entries[i];
@@ -42,11 +47,21 @@ void CompilationDatabase::addFormed(const std::vector<StepEntry>& entries, size_
             break; // the first command is the compiler's
         }
     }
-    if (!formed) return;
+    if (!formed) return false;
     command.directory = OsFiles::absolutePath(command.directory);
     command.file = absoluteIn(command.directory, source);
     command.output = absoluteIn(command.directory, command.output);
-    add(command);
+    return true;
+}
+
+StepEntry CompilationDatabase::entryFor(const CompileCommand& command) {
+    StepEntry entry{StepEntry::ListCommand, command.file,
+                    QStringList{command.directory, command.output} + command.arguments};
+    return entry;
+}
+
+void CompilationDatabase::addEntry(const StepEntry& entry) {
+    add({entry.list.value(0), entry.text, entry.list.mid(2), entry.list.value(1)});
 }
 
 void CompilationDatabase::add(const CompileCommand& command) {

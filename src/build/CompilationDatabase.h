@@ -26,6 +26,12 @@ public:
     // and output file) for the source named as it appears on the command
     // line; nothing when none was formed.
     void addFormed(const std::vector<StepEntry>& entries, size_t from, const QString& source);
+    static bool formedIn(const std::vector<StepEntry>& entries, size_t from, const QString& source,
+                         CompileCommand& command);
+    // A plan lists its command through an entry, carried out when the step
+    // is run in its turn: a parallel build lists what a serial one would.
+    static StepEntry entryFor(const CompileCommand& command);
+    void addEntry(const StepEntry& entry);
     // A command listed already, word for word, is not listed again.
     void add(const CompileCommand& command);
     const std::vector<CompileCommand>& commands() const { return m_commands; }

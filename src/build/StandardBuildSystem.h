@@ -8,6 +8,7 @@
 // in the hooks that form real commands.
 
 #include "build/BuildSystem.h"
+#include "build/StepQueue.h"
 
 class StandardBuildSystem : public BuildSystem {
 public:
@@ -103,6 +104,10 @@ public:
     // The directory of the project that holds the element.
     static QString projectDirectoryOf(ProjectElement* element);
 
+    // Parallel builds: the commands of files' compile steps run ahead through
+    // runAhead (null, the default: one command at a time).
+    void setRunAhead(RunAhead* runAhead) { m_steps.setRunAhead(runAhead); }
+
     // Absolute directory of the project being built (set by platformBuild).
     const QString& projectDirectory() const { return m_projectDirectory; }
     void setProjectDirectory(const QString& directory) { m_projectDirectory = directory; }
@@ -166,6 +171,7 @@ private:
 
     QString m_projectDirectory;
     QHash<QString, QStringList> m_dependencyCache;
+    StepQueue m_steps{*this};
 };
 
 extern StandardBuildSystem* standardBuildSystem;

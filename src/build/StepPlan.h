@@ -33,6 +33,7 @@ struct StepEntry {
         Clean,                // text: path; quiet
         UpdatePackage,        // text: package; list: member, file; flag: force; quiet
         RememberDependencies, // text: source; list: the object
+        ListCommand,          // text: source; list: directory, output, arguments
     };
     Kind kind;
     QString text;
@@ -94,6 +95,9 @@ public:
 
     StepEntry& add(StepEntry::Kind kind, const QString& text = QString(),
                    const QStringList& list = QStringList());
+    void insert(size_t at, StepEntry entry) {
+        m_plan.entries.insert(m_plan.entries.begin() + ptrdiff_t(at), std::move(entry));
+    }
     // Hands the plan over and starts an empty one.
     StepPlan take(bool built);
     // Entries recorded since size() was mark are dropped again.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "build/BuildJournal.h"
+#include "build/CompilationDatabase.h"
 #include "build/StandardBuildSystem.h"
 #include "build/StepPlan.h"
 
@@ -56,12 +57,18 @@ void replay(const StepEntry& e, Builder& builder) {
     }
 }
 
+void listCommand(StandardBuildSystem& bs, const StepEntry& e) {
+    if (CompilationDatabase* database = bs.options().compilationDatabase) database->addEntry(e);
+}
+
 // A dry run names what cleaning would remove, verbose or not, and leaves the
 // build system's own files alone; the builder does not run the commands.
 void performDry(StandardBuildSystem& bs, const StepEntry& e, Builder* builder) {
     if (e.kind == StepEntry::Clean) {
         if (builder && bs.statFile(e.text).exists)
             builder->note(QStringLiteral("Remove ") + QDir::toNativeSeparators(e.text));
+    } else if (e.kind == StepEntry::ListCommand) {
+        listCommand(bs, e);
     } else if (e.kind != StepEntry::UpdatePackage && e.kind != StepEntry::RememberDependencies) {
         if (builder) replay(e, *builder);
     }
@@ -81,6 +88,9 @@ void perform(StandardBuildSystem& bs, const StepEntry& e, Builder* builder) {
     case StepEntry::RememberDependencies:
         bs.rememberDependencies(e.text, e.list.value(0));
         break;
+    case StepEntry::ListCommand:
+        listCommand(bs, e);
+        break;
     default:
         if (builder) replay(e, *builder);
         // A command changes files: the times read so far no longer hold.
@@ -91,15 +101,17 @@ void perform(StandardBuildSystem& bs, const StepEntry& e, Builder* builder) {
 
 } // namespace
 
-bool runStep(StandardBuildSystem& bs, const StepPlan& plan, Builder* builder) {
+bool runStep(StandardBuildSystem& bs, const StepPlan& plan, Builder* builder,
+             const RanAhead* ahead) {
     // Per group the plan opened: whether it was opened on the builder, so that
     // a group skipped after a failure is not closed either.
     std::vector<bool> opened;
     BuildJournal* journal = plan.outputs.isEmpty() || bs.options().dryRun ? nullptr : bs.journal();
-    bool journalled = false;
+    // A step that ran ahead was journalled when its first command started.
+    bool journalled = ahead && ahead->started;
     for (const StepEntry& e : plan.entries) {
         const bool stopped = bs.failed() || bs.stopRequested();
-        if (journal && !journalled && !stopped && e.kind == StepEntry::Run) {
+        if (journal && !journalled && !ahead && !stopped && e.kind == StepEntry::Run) {
             // Unrecorded (say the cache is full) the step still runs.
             journal->started(plan.outputs);
             journalled = true;
@@ -116,8 +128,10 @@ bool runStep(StandardBuildSystem& bs, const StepPlan& plan, Builder* builder) {
         if (e.kind == StepEntry::BeginGroup) opened.push_back(!stopped);
         if (!stopped) perform(bs, e, builder);
     }
-    // A failed or interrupted step leaves its outputs untrusted as well.
-    if (journalled && !bs.failed() && !bs.stopRequested()) {
+    // A failed or interrupted step leaves its outputs untrusted as well; one
+    // whose commands all completed ahead of an earlier failure made them whole.
+    const bool whole = ahead ? ahead->succeeded : !bs.failed() && !bs.stopRequested();
+    if (journal && journalled && whole) {
         const BuildJournal::Commands commands{plan.commands, plan.context};
         journal->finished(plan.outputs, plan.tracked ? &commands : nullptr);
     }

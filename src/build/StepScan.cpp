@@ -106,12 +106,14 @@ private:
     // A compilation database lists the object's command: the one planned from
     // mark on or, when none was, one formed and dropped again.
     void listCommand(const QString& source, size_t mark) {
-        CompilationDatabase* database = bs.options().compilationDatabase;
-        if (!database) return;
+        if (!bs.options().compilationDatabase) return;
         const bool planned = mark < rec.size();
         if (!planned) createCommand({source});
-        database->addFormed(rec.entries(), mark, source);
+        CompileCommand command;
+        const bool formed = CompilationDatabase::formedIn(rec.entries(), mark, source, command);
         if (!planned) rec.dropFrom(mark);
+        // Listed before the command runs, so a failed one is listed too.
+        if (formed) rec.insert(mark, CompilationDatabase::entryFor(command));
     }
     // A command of the step's own, in the directory, inside the open group.
     void command(const QString& directory, const QStringList& command,

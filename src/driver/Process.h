@@ -3,7 +3,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/types.h>
+
 namespace QTx {
+
+// How many children may run at once (the interrupt handlers stop them all).
+constexpr int MaxChildren = 256;
 
 // Runs command[0] with the rest as arguments (no shell), in directory when it
 // is not empty, as the leader of a new process group. With wait: the exit
@@ -13,6 +18,17 @@ namespace QTx {
 // no child is started and the result is -1; a waited-for child that is
 // running when one arrives is stopped.
 int spawnProcess(const QStringList& command, bool wait, const QString& directory, bool unused);
+
+// Starts command as spawnProcess does without waiting, its standard output
+// and error on outFd and errFd (-1: ours). Until reapProcess an interrupt
+// stops it as it stops a waited-for child. Returns its pid, or -1 when it
+// cannot be started (fork fails, MaxChildren are running, an interrupt was
+// received).
+pid_t startProcess(const QStringList& command, const QString& directory, int outFd, int errFd);
+// Whether the child has ended (it stays unreaped).
+bool processEnded(pid_t pid);
+// Waits for the child to end and reaps it: its status as spawnProcess answers it.
+int reapProcess(pid_t pid);
 
 } // namespace QTx
 

@@ -10,7 +10,7 @@
 #include <QFileInfo>
 
 SlipwayBuilder::SlipwayBuilder(bool echo, bool show, FILE* out, FileSystem& files)
-    : m_echo(echo), m_show(show), m_out(out), m_files(files) {}
+    : m_echo(echo), m_show(show), m_out(out), m_files(files), m_stepOutputs(files) {}
 
 void SlipwayBuilder::printLine(const QString& text) {
     QByteArray line;
@@ -63,11 +63,6 @@ void SlipwayBuilder::init() {
 
 namespace {
 
-bool sameFile(const FileStat& a, const FileStat& b) {
-    return a.device == b.device && a.inode == b.inode && a.size == b.size &&
-           a.modifiedNs == b.modifiedNs;
-}
-
 // An interrupt is the user cancelling the build, not a failed command. Without
 // a build system there is only the failed flag.
 bool requestStop() {
@@ -88,7 +83,7 @@ void SlipwayBuilder::ensureDirectoriesFor(const QStringList& files) {
 void SlipwayBuilder::setOutputFiles(const QStringList& files) {
     ensureDirectoriesFor(files);
     for (const QString& file : files) {
-        if (!file.isEmpty()) m_stepOutputs.push_back({file, m_files.stat(file)});
+        if (!file.isEmpty()) m_stepOutputs.add(file);
     }
 }
 
@@ -103,15 +98,7 @@ void SlipwayBuilder::idle() {
 
 bool SlipwayBuilder::stopIfInterrupted() {
     if (!Interrupts::received()) return false;
-    // A half-written output must not look up to date to the next build, so
-    // whatever the step's commands created or changed is removed. Outputs
-    // they did not touch keep their old times and stay out of date.
-    for (const StepOutput& output : m_stepOutputs) {
-        const FileStat now = m_files.stat(output.path);
-        if (!now.exists || (output.before.exists && sameFile(output.before, now))) continue;
-        m_files.remove(output.path);
-    }
-    m_stepOutputs.clear();
+    m_stepOutputs.undo();
     if (!requestStop()) setFailed();
     return true;
 }
@@ -190,6 +177,9 @@ void SlipwayBuilder::beforeCommand() {
 }
 
 void SlipwayBuilder::doit() {
+    if (m_pool) {
+        if (const CommandPool::Outcome* outcome = m_pool->nextOutcome()) return report(*outcome);
+    }
     if (stopIfInterrupted()) return;
     if (m_failures) beforeCommand();
     if (m_echo) printLine(m_command.join(QLatin1Char(' ')));
@@ -219,10 +209,35 @@ void SlipwayBuilder::doit() {
     const int result = QTx::spawnProcess(m_command, true, m_directory, false);
     // An interrupted command was stopped: no "can't execute" line for it.
     if (stopIfInterrupted()) return;
-    if (result == 0) return;
-    if (result == -1)
+    if (result != 0) commandFailed(result);
+}
+
+void SlipwayBuilder::commandFailed(int status) {
+    if (status == -1)
         printLine(QStringLiteral("can't execute command \"") + m_command.first() +
                   QLatin1Char('"'));
     setFailed();
     if (m_failures) recordFailure(m_command.first());
+}
+
+void SlipwayBuilder::report(const CommandPool::Outcome& outcome) {
+    // Stopped, or never started because of the interrupt: the step is undone
+    // (the pool removed what the command wrote) and the build stops.
+    if ((outcome.interrupted || !outcome.ran) && stopIfInterrupted()) return;
+    if (m_failures) beforeCommand();
+    if (m_echo) printLine(m_command.join(QLatin1Char(' ')));
+    std::fflush(m_out);
+    // Where a command run in turn would have written them.
+    if (!outcome.output.isEmpty()) {
+        std::fwrite(outcome.output.constData(), 1, size_t(outcome.output.size()), stdout);
+        std::fflush(stdout);
+    }
+    if (!outcome.errors.isEmpty()) {
+        std::fwrite(outcome.errors.constData(), 1, size_t(outcome.errors.size()), stderr);
+        std::fflush(stderr);
+    }
+    if (!outcome.ran)
+        commandFailed(-1);
+    else if (outcome.status != 0)
+        commandFailed(outcome.status);
 }

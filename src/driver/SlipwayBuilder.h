@@ -2,6 +2,8 @@
 
 #include "base/Builder.h"
 #include "base/FileSystem.h"
+#include "driver/CommandPool.h"
+#include "driver/OutputGuard.h"
 
 #include <cstdio>
 #include <vector>
@@ -38,6 +40,9 @@ public:
     void setStrict(StepFailures* failures) { m_failures = failures; }
     // A dry run makes no output directory either.
     void setDryRun(bool dry) { m_dry = dry; }
+    // Parallel builds: while the pool replays a step that ran ahead, doit()
+    // reports its commands instead of running them. Not owned.
+    void setPool(CommandPool* pool) { m_pool = pool; }
 
     int indent() const { return m_indent; }
     const QString& directory() const { return m_directory; }
@@ -51,13 +56,11 @@ private:
     // Returns whether an interrupt has been received.
     bool stopIfInterrupted();
 
-    // An output of the current step as it was before the step's commands ran,
-    // so that only what they created or changed is removed on an interrupt.
-    struct StepOutput {
-        QString path;
-        FileStat before;
-    };
     void ensureDirectoriesFor(const QStringList& files);
+    // A command that ran ahead, reported in its turn as if it ran now.
+    void report(const CommandPool::Outcome& outcome);
+    // The command ended with status (not 0): said and recorded as failed.
+    void commandFailed(int status);
 
     // Strict mode only.
     void enterDirectory();
@@ -76,10 +79,11 @@ private:
     // The outputs declared since the current step began: a step is one file
     // or a project's own work, and may run several commands (a link, its
     // conversion and post-build command; a copy and its chmod).
-    std::vector<StepOutput> m_stepOutputs;
-    ProjectElement* m_stepElement = nullptr;
     FILE* m_out;
     FileSystem& m_files;
+    OutputGuard m_stepOutputs;
+    ProjectElement* m_stepElement = nullptr;
+    CommandPool* m_pool = nullptr;
 
     struct OpenGroup {
         ProjectElement* element;

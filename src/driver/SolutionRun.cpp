@@ -4,6 +4,7 @@
 #include "build/CompilationDatabase.h"
 #include "build/ProjectHooks.h"
 #include "build/StandardBuildSystem.h"
+#include "driver/CommandPool.h"
 #include "driver/SlipwayArgParse.h"
 #include "driver/SlipwayBuilder.h"
 #include "driver/SolutionCheck.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -24,6 +26,34 @@ void printListing(const char* header, const QString& name, const QStringList& na
     for (const QString& n : names)
         std::printf("%s\n", OsFiles::osName(n).constData());
     std::fflush(stdout);
+}
+
+// The commands of up to jobs steps run at once while the object lives.
+class Parallelism {
+public:
+    Parallelism(int jobs, SlipwayBuilder& builder) : m_builder(builder) {
+        if (jobs < 2) return;
+        m_pool = std::make_unique<CommandPool>(jobs, builder);
+        builder.setPool(m_pool.get());
+        standardBuildSystem->setRunAhead(m_pool.get());
+    }
+    ~Parallelism() {
+        if (!m_pool) return;
+        standardBuildSystem->setRunAhead(nullptr);
+        m_builder.setPool(nullptr);
+    }
+
+private:
+    SlipwayBuilder& m_builder;
+    std::unique_ptr<CommandPool> m_pool;
+};
+
+// SLIPWAY_JOBS; a value that is not one is warned about.
+int jobsRequested() {
+    QString warning;
+    const int jobs = CommandPool::jobsFromEnvironment(warning);
+    if (!warning.isEmpty()) std::fprintf(stderr, "slipway: %s\n", warning.toLocal8Bit().constData());
+    return jobs;
 }
 
 } // namespace
@@ -109,6 +139,8 @@ int runSolution(const SlipwayArgParse& args, const QString& studioDir, StepFailu
         builder.setDryRun(args.show);
     }
     buildSystem->setOptions(options);
+    // Several commands at once only when commands run at all.
+    const Parallelism parallel(args.show ? 1 : jobsRequested(), builder);
     if (!strict) {
         buildSystem->build(element, args.configuration, &builder, flags, true, args.batch);
         std::fflush(stdout);

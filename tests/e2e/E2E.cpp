@@ -2,10 +2,14 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QtEndian>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <unistd.h>
@@ -78,7 +82,10 @@ Result Sandbox::run(const QStringList& arguments, const QString& directory, int 
     env.insert("XDG_CONFIG_HOME", file("config"));
     env.insert("XDG_CACHE_HOME", file("cache"));
     for (auto it = m_env.cbegin(); it != m_env.cend(); ++it)
-        if (!it.value().isNull()) env.insert(it.key(), it.value());
+        if (it.value().isNull())
+            env.remove(it.key());
+        else
+            env.insert(it.key(), it.value());
     p.setProcessEnvironment(env);
     p.setWorkingDirectory(directory.isEmpty() ? path() : directory);
     p.start(program(), arguments);
@@ -95,10 +102,58 @@ Result Sandbox::run(const QStringList& arguments, const QString& directory, int 
     return r;
 }
 
+void copyTree(const QString& from, const QString& to) {
+    QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        const QString target = to + file.mid(from.size());
+        QDir().mkpath(QFileInfo(target).path());
+        QFile::copy(file, target);
+    }
+}
+
+namespace {
+
+// A package compares by its members' names, flags and contents: their times
+// follow the staged files and their order the history of updates.
+QByteArray packageMembers(const QByteArray& package) {
+    const QByteArray archive = qUncompress(package.mid(8));
+    if (archive.size() < 8) return package;
+    QMap<QByteArray, QByteArray> members;
+    const quint32 count = qFromLittleEndian<quint32>(archive.constData() + 4);
+    for (quint32 i = 0; i < count && 8 + (i + 1) * 1040 <= quint32(archive.size()); ++i) {
+        const char* entry = archive.constData() + 8 + i * 1040;
+        const quint32 offset = qFromLittleEndian<quint32>(entry + 1024);
+        const quint32 size = qFromLittleEndian<quint32>(entry + 1028);
+        members.insert(QByteArray(entry), QByteArray(entry + 1032, 4) + archive.mid(offset, size));
+    }
+    QByteArray out;
+    for (auto it = members.constBegin(); it != members.constEnd(); ++it)
+        out += it.key() + '\0' + QByteArray::number(it.value().size()) + '\0' + it.value();
+    return out;
+}
+
+} // namespace
+
+Tree snapshot(const QString& root) {
+    Tree tree;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = it.next();
+        QFile f(file);
+        QByteArray data = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
+        if (file.endsWith(".hzq")) data = packageMembers(data);
+        tree.insert(file.mid(root.size() + 1), data);
+    }
+    return tree;
+}
+
 QProcessEnvironment cleanEnvironment() {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const QString& name : env.keys())
         if (name.startsWith("SLIPWAY_")) env.remove(name);
+    const QString jobs = env.value("E2E_JOBS");
+    if (!jobs.isEmpty()) env.insert("SLIPWAY_JOBS", jobs);
     return env;
 }
 
@@ -114,6 +169,7 @@ void clearExtensionEnvironment() {
             break;
         }
     }
+    if (const char* jobs = std::getenv("E2E_JOBS")) ::setenv("SLIPWAY_JOBS", jobs, 1);
 }
 
 int runsOf(const std::string& out, const std::string& tool) {

