@@ -235,6 +235,9 @@ public:
 
     // Elements that asked for a project template while being loaded.
     const QList<ProjectElement*>& templateRequests() const { return m_templateRequests; }
+    // Whether plain files are read by the fast scanner (on unless a test
+    // compares it with the general reader).
+    void setSolutionScanning(bool on) { m_scanSolutions = on; }
 
 protected:
     // Fills every templated project of the tree just loaded.
@@ -286,6 +289,7 @@ private:
     int m_importDepth = 0; // where in the whole tree the file being loaded sits
     QMap<QString, QString> m_projectIds;
     QList<ProjectElement*> m_templateRequests;
+    bool m_scanSolutions = true;
     QList<std::function<void()>> m_loadedCallbacks;
     bool m_inTransaction = false;
     std::unique_ptr<ProjectTemplates> m_templates;

@@ -3,6 +3,7 @@
 #include "base/Branding.h"
 #include "base/OsFiles.h"
 #include "project/ProjectTemplates.h"
+#include "project/SolutionScanner.h"
 
 #include <QDir>
 #include <QDomDocument>
@@ -158,6 +159,14 @@ ProjectElement* ProjectSystem::loadInOnePass(const QByteArray& bytes, const QStr
     // A file cut short (a full disk, an interrupted copy) is sent the careful
     // way at once rather than after building most of a large tree.
     if (bytes.contains("<import") || !bytes.trimmed().endsWith("</solution>")) return nullptr;
+    if (m_scanSolutions) {
+        ProjectElement* solution =
+            scanSolution(bytes, documentTypeName(), m_importDepth, kMaxDepth, m_templateRequests);
+        if (solution) {
+            solution->setPath(absolute);
+            return solution;
+        }
+    }
     QXmlStreamReader reader(bytes);
     reader.setNamespaceProcessing(false); // read names as written, like the DOM
     QString docType;
