@@ -201,27 +201,26 @@ void CommandPool::pump(bool block) {
     }
     if (fds.empty() && !polling) return;
     const int timeout = !block ? 0 : polling ? 5 : -1;
-    const int ready = ::poll(fds.data(), nfds_t(fds.size()), timeout);
-    if (ready < 0 && errno != EINTR) return;
-    for (size_t i = 0; i < fds.size() && ready > 0; ++i) {
-        if (!fds[i].revents) continue;
+    if (::poll(fds.data(), nfds_t(fds.size()), timeout) < 0 && errno != EINTR) return;
+    std::vector<Step*> ended;
+    for (size_t i = 0; i < fds.size(); ++i) {
         Step& step = *owners[i];
+        if (!fds[i].revents) continue;
         if (fds[i].fd == step.outFd)
             drain(step.outFd, step.outcomes.back().output);
         else if (fds[i].fd == step.errFd)
             drain(step.errFd, step.outcomes.back().errors);
+        else
+            ended.push_back(&step);
     }
-    for (auto& [ticket, step] : m_steps) {
-        if (!step.running) continue;
-        bool ended = false;
-        if (step.pidFd >= 0) {
-            pollfd p{step.pidFd, POLLIN, 0};
-            ended = ::poll(&p, 1, 0) > 0;
-        } else {
-            ended = QTx::processEnded(step.pid);
+    if (polling) {
+        for (auto& [ticket, step] : m_steps) {
+            if (step.running && step.pidFd < 0 && QTx::processEnded(step.pid))
+                ended.push_back(&step);
         }
-        if (ended) finishCommand(step);
     }
+    for (Step* step : ended)
+        finishCommand(*step);
 }
 
 void CommandPool::beginReplay(int ticket) {
