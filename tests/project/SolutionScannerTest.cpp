@@ -142,7 +142,9 @@ TEST(SolutionScanner, LoadsWhatTheGeneralReaderLoads) {
         std::unique_ptr<ProjectElement> tree(
             scanSolution(bytes, "Halyard_Project_File", 0, 256, requests));
         ++(tree ? scanned : declined);
-        if (round == 0) ASSERT_TRUE(tree) << "the seed is plain";
+        if (round == 0) {
+            ASSERT_TRUE(tree) << "the seed is plain";
+        }
         ps.setSolutionScanning(true);
         const QString fast = loaded(ps, file);
         ps.setSolutionScanning(false);
