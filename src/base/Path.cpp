@@ -2,6 +2,7 @@
 
 #include "base/OsFiles.h"
 
+#include <algorithm>
 #include <memory>
 
 class PathData : public QSharedData {
@@ -73,6 +74,15 @@ bool Path::operator<(const Path& other) const {
 
 const QString& Path::canonicalText() const {
     return d->canonicalPath;
+}
+
+QString Path::join(const QString& directory, const QString& name) {
+    QString path(directory.size() + 1 + name.size(), Qt::Uninitialized);
+    QChar* out = path.data();
+    std::copy(directory.constBegin(), directory.constEnd(), out);
+    out[directory.size()] = QLatin1Char('/');
+    std::copy(name.constBegin(), name.constEnd(), out + directory.size() + 1);
+    return path;
 }
 
 void Path::removeRelativePaths(QString& path) {

@@ -48,6 +48,10 @@ public:
         return path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char(':'));
     }
 
+    // directory + "/" + name in one allocation: this runs for every file and
+    // every dependency a build looks at.
+    static QString join(const QString& directory, const QString& name);
+
 private:
     const QString& canonicalText() const;
     QSharedDataPointer<PathData> d;

@@ -7,11 +7,7 @@ namespace {
 
 QString relativeTo(const QString& directory, const QString& fileName) {
     if (directory.isEmpty() || Path::isAbsolute(fileName)) return fileName;
-    // One allocation: this runs for every dependency of every output.
-    QString path;
-    path.reserve(directory.size() + 1 + fileName.size());
-    path.append(directory).append(QLatin1Char('/')).append(fileName);
-    return path;
+    return Path::join(directory, fileName);
 }
 
 } // namespace

@@ -224,9 +224,9 @@ void ProjectElement::computePaths() {
         return;
     }
     QString name = projectSystem->expandGlobalMacros(attribute(kFileName));
-    if (QDir::isRelativePath(name)) {
+    if (!Path::isAbsolute(name)) {
         m_relativePath = name;
-        m_path.setPath(m_projectDirectory + QLatin1Char('/') + name);
+        m_path.setPath(Path::join(m_projectDirectory, name));
     } else {
         m_path.setPath(name);
         QFileInfo info(name);
