@@ -148,7 +148,9 @@ TEST_F(ToolchainLibrary, ErrorDirectiveStopsTheBuild) {
     EXPECT_TRUE(mentions(compiles, " src/two.c "));
     EXPECT_FALSE(box.exists("Debug/two.hzo"));
     // Several commands at once, three.c may have started before two.c failed.
-    if (qEnvironmentVariableIsEmpty("E2E_JOBS")) EXPECT_FALSE(box.exists("Debug/three.hzo"));
+    if (qEnvironmentVariableIsEmpty("E2E_JOBS")) {
+        EXPECT_FALSE(box.exists("Debug/three.hzo"));
+    }
     EXPECT_TRUE(runsOf(r.out, "har").empty());
 }
 
