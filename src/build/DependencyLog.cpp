@@ -11,10 +11,10 @@ namespace {
 // The file: this magic, the path table (a count, then each path as its
 // length and UTF-16 code units as they are in memory), then the entries (a
 // count, then each object's stamp, its path's index, and the count and
-// indexes of its dependencies). Integers are little-endian; the letter before
-// the newline tells the byte order of the strings.
-const char kMagic[8] = {'S', 'W', 'D', 'E', 'P', '2', Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 'l' : 'b',
-                        '\n'};
+// indexes of its dependencies). Integers are little-endian; the magic's last
+// letter tells the byte order of the strings.
+const char kMagic[8] = {'S', 'W', 'D', 'E',
+                        'P', 'S', '2', Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? 'l' : 'b'};
 // Bounds that keep a damaged log from asking for absurd amounts of memory.
 const quint32 kMaxStrings = 1u << 16;
 const quint32 kMaxStringUnits = 1u << 16;

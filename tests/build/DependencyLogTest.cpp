@@ -79,7 +79,8 @@ TEST_F(DependencyLogTest, DamagedLogsAreIgnored) {
     QByteArray magic = good;
     magic[0] = 'X';
     QByteArray oldFormat = good;
-    oldFormat[5] = 'S'; // the previous layout's magic
+    oldFormat[6] = 'l'; // the previous layout's magic
+    oldFormat[7] = '\n';
     damaged << magic << oldFormat << good + QByteArray(1, '\0');
     // Two entries of 56 and 52 bytes end the file, after their count.
     const qsizetype entries = good.size() - 108 - 4;
