@@ -3,6 +3,7 @@
 #include "base/OsFiles.h"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 class PathData : public QSharedData {
@@ -74,6 +75,28 @@ bool Path::operator<(const Path& other) const {
 
 const QString& Path::canonicalText() const {
     return d->canonicalPath;
+}
+
+size_t Path::quickHash(QStringView text, size_t seed) noexcept {
+    const char* p = reinterpret_cast<const char*>(text.utf16());
+    size_t n = size_t(text.size()) * 2;
+    quint64 h = quint64(seed) ^ (quint64(n) * 0x9e3779b97f4a7c15ull);
+    for (; n >= 8; p += 8, n -= 8) {
+        quint64 w;
+        std::memcpy(&w, p, 8);
+        h = (h ^ w) * 0xbf58476d1ce4e5b9ull;
+        h ^= h >> 29;
+    }
+    if (n) {
+        quint64 w = 0;
+        std::memcpy(&w, p, n);
+        h = (h ^ w) * 0x94d049bb133111ebull;
+    }
+    // Every bit of the input reaches the low bits that pick a bucket.
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    return size_t(h);
 }
 
 QString Path::join(const QString& directory, const QString& name) {

@@ -48,6 +48,10 @@ public:
         return path.startsWith(QLatin1Char('/')) || path.startsWith(QLatin1Char(':'));
     }
 
+    // A quick hash of a short text, eight bytes at a time, for keys such as
+    // configuration names that the setting cache hashes on every lookup.
+    static size_t quickHash(QStringView text, size_t seed = 0) noexcept;
+
     // directory + "/" + name in one allocation: this runs for every file and
     // every dependency a build looks at.
     static QString join(const QString& directory, const QString& name);

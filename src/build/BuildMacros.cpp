@@ -151,7 +151,7 @@ void BuildMacros::checkRevisions() {
 const BuildMacros::Layered& BuildMacros::layered(ProjectElement* element,
                                                  const QString& configuration) {
     checkRevisions();
-    const QPair<ProjectElement*, QString> key(element, configuration);
+    const MapKey key{element, configuration};
     auto it = m_maps.constFind(key);
     if (it != m_maps.constEnd()) return it.value();
     Layered layered;

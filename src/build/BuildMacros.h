@@ -9,6 +9,7 @@
 #include <QPair>
 #include <QString>
 
+#include "base/Path.h"
 #include "macros/MacroSystem.h"
 
 class BuildSystem;
@@ -27,7 +28,8 @@ public:
                    configuration == o.configuration;
         }
         friend size_t qHash(const OutputKey& k, size_t seed = 0) {
-            return qHashMulti(seed, k.element, k.action, k.absolute, k.configuration);
+            return qHashMulti(Path::quickHash(k.configuration, seed), k.element, k.action,
+                              k.absolute);
         }
     };
 
@@ -76,8 +78,9 @@ private:
                    configuration == o.configuration && ownMacros == o.ownMacros;
         }
         friend size_t qHash(const CommonKey& k, size_t seed = 0) {
-            return qHashMulti(seed, k.project, k.solution, k.platform, k.configuration,
-                              k.ownMacros);
+            seed = Path::quickHash(k.configuration, seed);
+            seed = Path::quickHash(k.platform, seed);
+            return qHashMulti(Path::quickHash(k.ownMacros, seed), k.project, k.solution);
         }
     };
 
@@ -94,8 +97,19 @@ private:
     // A file's own entries as a map, IntDir and OutDir included.
     static MacroMap fileEntries(const Layered& layered);
 
+    struct MapKey {
+        ProjectElement* element;
+        QString configuration;
+        bool operator==(const MapKey& o) const {
+            return element == o.element && configuration == o.configuration;
+        }
+        friend size_t qHash(const MapKey& k, size_t seed = 0) {
+            return qHashMulti(Path::quickHash(k.configuration, seed), k.element);
+        }
+    };
+
     BuildSystem& m_owner;
-    QHash<QPair<ProjectElement*, QString>, Layered> m_maps;
+    QHash<MapKey, Layered> m_maps;
     QHash<CommonKey, Common> m_common;
     QHash<OutputKey, QString> m_outputs;
     quint64 m_treeRevision = ~quint64(0);

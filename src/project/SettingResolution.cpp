@@ -2,6 +2,7 @@
 
 #include "base/Builder.h"
 #include "base/OsFiles.h"
+#include "base/Path.h"
 #include "base/QTx.h"
 
 // Configurations, resolution of settings, and the change records that tell
@@ -12,7 +13,7 @@ static const QString kHidden = QStringLiteral("hidden");
 static const QString kInheritedConfigurations = QStringLiteral("inherited_configurations");
 
 size_t qHash(const ProjectSystem::CacheKey& key, size_t seed) {
-    return qHashMulti(seed, key.element, key.cls, key.configuration);
+    return qHashMulti(Path::quickHash(key.configuration, seed), key.element, key.cls);
 }
 
 // ---- settings ----
