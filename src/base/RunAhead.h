@@ -39,6 +39,9 @@ public:
     // the engine should catch up with the steps it handed over.
     virtual bool stopping() const = 0;
 
+    // Whether the step's commands have all ended (or will never start).
+    virtual bool done(int ticket) const = 0;
+
     // Waits until the step's commands have ended and makes the builder report
     // them, in order, on its next doit() calls, until endReplay.
     virtual void beginReplay(int ticket) = 0;

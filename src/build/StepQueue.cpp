@@ -81,8 +81,11 @@ bool StepQueue::runIndependent(StepPlan plan, Builder* builder) {
     m_pending.push_back(std::move(pending));
     m_directorySet = m_directorySet || setsDirectory;
     // A command failed or the user interrupted: report up to there, so the
-    // build loop sees it and decides nothing more.
+    // build loop sees it and decides nothing more. Otherwise what has ended
+    // is reported as soon as the steps before it are.
     if (m_runAhead->stopping()) catchUp(builder);
+    while (!m_pending.empty() && m_runAhead->done(m_pending.front().ticket))
+        replayFirst(builder);
     return built;
 }
 
@@ -95,12 +98,13 @@ void StepQueue::replayFirst(Builder* builder) {
     ahead.succeeded = m_runAhead->succeeded(pending.ticket);
     runStep(m_bs, pending.plan, builder, &ahead);
     m_runAhead->endReplay();
+    // The builder now holds the directory the replayed plans left.
+    if (m_pending.empty()) m_directorySet = false;
 }
 
 void StepQueue::catchUp(Builder* builder) {
     if (!m_runAhead) return;
     while (!m_pending.empty())
         replayFirst(builder);
-    m_directorySet = false;
     m_runAhead->caughtUp();
 }

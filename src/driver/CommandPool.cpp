@@ -5,6 +5,7 @@
 #include "driver/Process.h"
 #include "driver/SlipwayBuilder.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -57,7 +58,7 @@ CommandPool::CommandPool(int jobs, SlipwayBuilder& builder, FileSystem& files)
 
 CommandPool::~CommandPool() {
     // Nothing may be left running behind the tool's back.
-    while (m_running > 0)
+    while (!m_active.empty())
         pump(true);
 }
 
@@ -71,7 +72,7 @@ int CommandPool::submit(std::vector<Command> commands, std::function<void()> sta
     step.commands = std::move(commands);
     step.started = std::move(started);
     pump(false);
-    while (m_running >= m_jobs)
+    while (int(m_active.size()) >= m_jobs)
         pump(true);
     startNext(step);
     return ticket;
@@ -103,7 +104,7 @@ void CommandPool::startNext(Step& step) {
         return;
     }
     step.running = true;
-    ++m_running;
+    m_active.push_back(&step);
 }
 
 bool CommandPool::startCommand(Step& step, Outcome& outcome) {
@@ -156,7 +157,7 @@ void CommandPool::finishCommand(Step& step) {
     }
     if (step.running) {
         step.running = false;
-        --m_running;
+        m_active.erase(std::find(m_active.begin(), m_active.end(), &step));
     }
     if (outcome.status != 0 && Interrupts::received()) {
         outcome.interrupted = true;
@@ -190,14 +191,13 @@ void CommandPool::pump(bool block) {
     std::vector<pollfd> fds;
     std::vector<Step*> owners;
     bool polling = false; // a running command without a process descriptor
-    for (auto& [ticket, step] : m_steps) {
-        if (!step.running) continue;
-        for (int fd : {step.outFd, step.errFd, step.pidFd}) {
+    for (Step* step : m_active) {
+        for (int fd : {step->outFd, step->errFd, step->pidFd}) {
             if (fd < 0) continue;
             fds.push_back({fd, POLLIN, 0});
-            owners.push_back(&step);
+            owners.push_back(step);
         }
-        if (step.pidFd < 0) polling = true;
+        if (step->pidFd < 0) polling = true;
     }
     if (fds.empty() && !polling) return;
     const int timeout = !block ? 0 : polling ? 5 : -1;
@@ -214,9 +214,8 @@ void CommandPool::pump(bool block) {
             ended.push_back(&step);
     }
     if (polling) {
-        for (auto& [ticket, step] : m_steps) {
-            if (step.running && step.pidFd < 0 && QTx::processEnded(step.pid))
-                ended.push_back(&step);
+        for (Step* step : m_active) {
+            if (step->pidFd < 0 && QTx::processEnded(step->pid)) ended.push_back(step);
         }
     }
     for (Step* step : ended)
@@ -247,6 +246,10 @@ const CommandPool::Outcome* CommandPool::nextOutcome() {
 
 const CommandPool::Step& CommandPool::stepOf(int ticket) const {
     return m_steps.at(ticket);
+}
+
+bool CommandPool::done(int ticket) const {
+    return stepOf(ticket).done;
 }
 
 bool CommandPool::succeeded(int ticket) const {

@@ -39,6 +39,7 @@ public:
     bool stopping() const override;
     void beginReplay(int ticket) override;
     void endReplay() override;
+    bool done(int ticket) const override;
     bool succeeded(int ticket) const override;
     bool started(int ticket) const override;
     void caughtUp() override;
@@ -81,10 +82,10 @@ private:
     SlipwayBuilder& m_builder;
     FileSystem& m_files;
     bool m_sharedStreams; // standard output and error are one file
-    int m_running = 0;
     int m_lastTicket = 0;
     bool m_failed = false;
     std::unordered_map<int, Step> m_steps;
+    std::vector<Step*> m_active; // those with a command running
     Step* m_replay = nullptr;
     int m_replayTicket = 0;
     size_t m_replayNext = 0;
