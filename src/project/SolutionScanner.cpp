@@ -36,7 +36,7 @@ public:
         misc();
         if (!skip("<!DOCTYPE") || !space()) return false;
         docType = name();
-        misc();
+        space();
         return !docType.isEmpty() && skip(">") && misc() && m_p < m_end && *m_p == '<';
     }
     // One element and what it holds; element is null for one outside the model.

@@ -107,6 +107,13 @@ const char* const kTokens[] = {"<",
                                "<solution version=\"1\">",
                                "</solution>"};
 
+// Changes a random edit is unlikely to make: each replaces the first match.
+const char* const kVariants[][2] = {
+    {"_File>", "_File <!-- c -->>"},       {"_File>", "_File [<!ENTITY e \"x\">]>"},
+    {"version=\"1\">", "version=\"1\" >"}, {"b.c\" />", "b.c\"/ >"},
+    {"two files", "two -- files"},         {"</solution>", "</solution\n>"},
+    {"Name=\"p\"", "Name =\t\"p\""},       {"s &amp; t", "s &#38; &#x3c;t"}};
+
 // Plain and unusual variants of the seed load the same with and without the
 // scanner: the same tree, or the same error.
 TEST(SolutionScanner, LoadsWhatTheGeneralReaderLoads) {
@@ -118,7 +125,13 @@ TEST(SolutionScanner, LoadsWhatTheGeneralReaderLoads) {
     const int rounds = 3000;
     for (int round = 0; round < rounds; ++round) {
         QByteArray bytes = seed;
-        const int edits = round == 0 ? 0 : 1 + int(random() % 3);
+        const int fixed = round - 1;
+        if (fixed >= 0 && fixed < int(std::size(kVariants))) {
+            const qsizetype at = bytes.indexOf(kVariants[fixed][0]);
+            ASSERT_GE(at, 0) << fixed;
+            bytes.replace(at, qstrlen(kVariants[fixed][0]), kVariants[fixed][1]);
+        }
+        const int edits = fixed < int(std::size(kVariants)) ? 0 : 1 + int(random() % 3);
         for (int e = 0; e < edits; ++e) {
             const int at = int(random() % (bytes.size() + 1));
             switch (random() % 3) {
@@ -148,7 +161,7 @@ TEST(SolutionScanner, LoadsWhatTheGeneralReaderLoads) {
         ps.setSolutionScanning(true);
         const QString fast = loaded(ps, file);
         ps.setSolutionScanning(false);
-        ASSERT_EQ(fast, loaded(ps, file)) << bytes.toStdString();
+        ASSERT_EQ(fast.toStdString(), loaded(ps, file).toStdString()) << bytes.toStdString();
     }
     // Both ways are taken often enough to mean something.
     EXPECT_GT(scanned, rounds / 10);
