@@ -3,6 +3,10 @@
 # for slipway and ninja, in one run; every build starts from a fresh copy of
 # the same sources.
 #   bench/parallel.sh [BUILD_DIR] [JOBS] [gen-large.py options...]
+# SLOW=SECONDS makes every compile take that much longer (a compiler that
+# waits, as a real one computing would), so that what is measured is how
+# well the builds overlap commands rather than how well the machine starts
+# processes side by side.
 set -e
 BUILD=${1:-build}; [ $# -gt 0 ] && shift
 JOBS=${1:-2}; [ $# -gt 0 ] && shift
@@ -12,6 +16,16 @@ trap 'rm -rf "$WORK"' EXIT
 export XDG_CONFIG_HOME="$WORK/config" HOME="$WORK/home"
 mkdir -p "$XDG_CONFIG_HOME" "$HOME"
 
+if [ -n "$SLOW" ]; then
+  # A studio whose compiler first waits: links to the real one's parts.
+  mkdir -p "$WORK/studio/bin"
+  for f in "$STUDIO"/*; do [ "$(basename "$f")" = bin ] || ln -s "$f" "$WORK/studio/"; done
+  for f in "$STUDIO"/bin/*; do ln -s "$f" "$WORK/studio/bin/"; done
+  rm "$WORK/studio/bin/hcc"
+  printf '#!/bin/sh\nsleep %s\nexec %s "$@"\n' "$SLOW" "$STUDIO/bin/hcc" >"$WORK/studio/bin/hcc"
+  chmod +x "$WORK/studio/bin/hcc"
+  STUDIO="$WORK/studio"
+fi
 python3 "$(dirname "$0")/gen-large.py" "$WORK/pristine" "$STUDIO" "$@" >/dev/null
 
 now() { date +%s.%N; }
