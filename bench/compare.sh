@@ -1,8 +1,15 @@
 #!/bin/sh
 # Full build, no-op build and one-header-touched rebuild of the generated
 # large solution, for slipway, ninja -j1 and make -j1, in one run.
-#   bench/compare.sh [BUILD_DIR] [gen-large.py options...]
+#   bench/compare.sh [BUILD_DIR] [generator options...]
+# GEN=apps uses gen-apps.py (executables with project headers, the workload of
+# the speed goals) instead of gen-large.py.
 set -e
+GEN=${GEN:-large}
+case $GEN in
+  apps) SOLUTION=apps.hzp; HEADER=p00/inc/p00_07.h ;;
+  *) GEN=large; SOLUTION=large.hzp; HEADER=include/h07.h ;;
+esac
 BUILD=${1:-build}; [ $# -gt 0 ] && shift
 STUDIO=$(cd "$BUILD/studio" && pwd)
 WORK=$(mktemp -d /tmp/slipway-bench.XXXXXX)
@@ -10,7 +17,7 @@ trap 'rm -rf "$WORK"' EXIT
 export XDG_CONFIG_HOME="$WORK/config" XDG_CACHE_HOME="$WORK/cache" HOME="$WORK/home"
 mkdir -p "$XDG_CONFIG_HOME" "$HOME"
 
-python3 "$(dirname "$0")/gen-large.py" "$WORK/sol" "$STUDIO" "$@" >/dev/null
+python3 "$(dirname "$0")/gen-$GEN.py" "$WORK/sol" "$STUDIO" "$@" >/dev/null
 cd "$WORK/sol"
 
 now() { date +%s.%N; }
@@ -20,9 +27,9 @@ run() {
   t0=$(now); "$@" >"$WORK/$label.log" 2>&1 || { echo "$label failed:"; tail -5 "$WORK/$label.log"; exit 1; }
   t1=$(now); echo "$t1 - $t0" | bc
 }
-touch_header() { sleep 1.1; touch include/h07.h; }
+touch_header() { sleep 1.1; touch "$HEADER"; }
 
-SLIP="$STUDIO/bin/slipway -config Debug large.hzp"
+SLIP="$STUDIO/bin/slipway -config Debug $SOLUTION"
 s_full=$(run s_full $SLIP)
 s_noop=$(run s_noop $SLIP)
 touch_header; s_touch=$(run s_touch $SLIP)
