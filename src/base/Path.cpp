@@ -21,7 +21,15 @@ public:
     mutable std::unique_ptr<QFileInfo> info;
 };
 
-Path::Path() : d(new PathData) {}
+namespace {
+// Every element has a path and most never set it: they share one empty value.
+const QSharedDataPointer<PathData>& emptyPath() {
+    static const QSharedDataPointer<PathData> empty(new PathData);
+    return empty;
+}
+} // namespace
+
+Path::Path() : d(emptyPath()) {}
 Path::Path(const QString& path) : d(new PathData) {
     setPath(path);
 }

@@ -16,6 +16,12 @@ bool StandardBuildSystem::platformBuild(ProjectElement* element, const QString& 
     const bool built = platformBuild1(element, configuration, builder, flags);
     // Whatever ran ahead is reported before the project ends.
     m_steps.catchUp(builder);
+    // What the project's steps cached (file times, macro maps, output names)
+    // is worked out again cheaply if another project asks: dropping it keeps a
+    // large solution's memory to one project's worth. Objects' dependencies
+    // are kept by the dependency log when there is one.
+    clearCaches();
+    if (dependencyLog()) m_dependencyCache.clear();
     return built;
 }
 

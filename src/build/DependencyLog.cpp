@@ -38,6 +38,13 @@ quint32 getU32(const char* p) {
            quint32(quint8(p[3])) << 24;
 }
 
+quint64 getU64(const char* p) {
+    return quint64(getU32(p)) | quint64(getU32(p + 4)) << 32;
+}
+
+// size, modification and change times, inode, device
+const qsizetype kStampSize = 5 * 8;
+
 // Reads little-endian fields from a buffer; any overrun sets failed.
 class Cursor {
 public:
@@ -177,12 +184,7 @@ bool DependencyLog::parse(const QByteArray& data) {
     m_byObject.reserve(total);
     for (quint32 n = 0; n < total; ++n) {
         Loaded entry;
-        entry.stamp.exists = true;
-        entry.stamp.size = qint64(in.u(8));
-        entry.stamp.modifiedNs = qint64(in.u(8));
-        entry.stamp.changedNs = qint64(in.u(8));
-        entry.stamp.inode = in.u(8);
-        entry.stamp.device = in.u(8);
+        in.skip(kStampSize);
         entry.object = quint32(in.u(4));
         entry.count = quint32(in.u(4));
         entry.at = in.offset();
@@ -203,6 +205,18 @@ const QString& DependencyLog::pathString(quint32 index) {
     return s;
 }
 
+FileStat DependencyLog::stampOf(const Loaded& entry) const {
+    const char* p = m_data.constData() + entry.at - 8 - kStampSize;
+    FileStat stamp;
+    stamp.exists = true;
+    stamp.size = qint64(getU64(p));
+    stamp.modifiedNs = qint64(getU64(p + 8));
+    stamp.changedNs = qint64(getU64(p + 16));
+    stamp.inode = getU64(p + 24);
+    stamp.device = getU64(p + 32);
+    return stamp;
+}
+
 QStringList DependencyLog::dependenciesOf(const Loaded& entry) {
     QStringList list;
     list.reserve(entry.count);
@@ -221,11 +235,12 @@ bool DependencyLog::save() {
         // Entries of other configurations stay while they still describe their object.
         if (e.replaced) continue;
         const QStringView object = m_paths[e.object];
-        if (!e.used && !sameStamp(m_files.stat(object.toString()), e.stamp)) continue;
+        const FileStat stamp = stampOf(e);
+        if (!e.used && !sameStamp(m_files.stat(object.toString()), stamp)) continue;
         dependencies.clear();
         for (quint32 i = 0; i < e.count; ++i)
             dependencies.append(m_paths[getU32(m_data.constData() + e.at + 4 * i)]);
-        putEntry(entries, paths, e.stamp, object, dependencies);
+        putEntry(entries, paths, stamp, object, dependencies);
         ++total;
     }
     for (auto it = m_recorded.constBegin(); it != m_recorded.constEnd(); ++it) {
@@ -256,7 +271,7 @@ bool DependencyLog::find(const QString& object, const FileStat& stamp, QStringLi
     auto it = m_byObject.constFind(QStringView(object));
     if (it == m_byObject.constEnd()) return false;
     Loaded& entry = m_loaded[*it];
-    if (!sameStamp(entry.stamp, stamp)) return false;
+    if (!sameStamp(stampOf(entry), stamp)) return false;
     entry.used = true;
     dependencies = dependenciesOf(entry);
     return true;

@@ -43,9 +43,8 @@ public:
 
 private:
     // An entry as read: its paths are indexes into the path table, and its
-    // dependency indexes stay in the file's bytes until asked for.
+    // stamp and dependency indexes stay in the file's bytes until asked for.
     struct Loaded {
-        FileStat stamp;
         quint32 object = 0;
         quint32 count = 0; // dependencies
         qsizetype at = 0;  // offset of their indexes in m_data
@@ -56,6 +55,7 @@ private:
     static bool usable(const FileStat& stamp) { return stamp.exists && stamp.inode != 0; }
     bool parse(const QByteArray& data);
     QStringList dependenciesOf(const Loaded& entry);
+    FileStat stampOf(const Loaded& entry) const;
     const QString& pathString(quint32 index);
 
     QString m_path;
