@@ -1,6 +1,7 @@
 #include "build/BuildFiles.h"
 
 #include "base/Builder.h"
+#include "base/Caching.h"
 #include "base/Path.h"
 
 namespace {
@@ -18,6 +19,7 @@ void BuildFiles::setFileSystem(FileSystem* fileSystem) {
 }
 
 FileStat BuildFiles::stat(const QString& path) {
+    if (!Caching::enabled()) return m_fileSystem->stat(path);
     auto it = m_stats.constFind(path);
     if (it != m_stats.constEnd()) return it.value();
     const FileStat st = m_fileSystem->stat(path);

@@ -212,6 +212,7 @@ MacroMap BuildMacros::fileEntries(const Layered& layered) {
 }
 
 MacroMap BuildMacros::cached(ProjectElement* element, const QString& configuration) {
+    if (!Caching::enabled()) return uncached(element, configuration);
     const Layered& maps = layered(element, configuration);
     if (maps.isFile) return macroSystem.overwriteMacros(maps.base, fileEntries(maps));
     return maps.over.isEmpty() ? maps.base : macroSystem.overwriteMacros(maps.base, maps.over);
@@ -220,12 +221,21 @@ MacroMap BuildMacros::cached(ProjectElement* element, const QString& configurati
 QString BuildMacros::replace(ProjectElement* element, const QString& configuration,
                              const QString& text, bool* dynamic) {
     if (text.isEmpty()) return text;
+    if (!Caching::enabled())
+        return macroSystem.replaceMacros(uncached(element, configuration), MacroMap(), text,
+                                         dynamic);
     const Layered& maps = layered(element, configuration);
     if (maps.isFile) return macroSystem.replaceMacros(FileLookup(maps), text, dynamic);
     return macroSystem.replaceMacros(maps.over, maps.base, text, dynamic);
 }
 
+MacroMap BuildMacros::uncached(ProjectElement* element, const QString& configuration) {
+    if (element && element->isFile()) return fresh(element, configuration);
+    return m_owner.macros(element, configuration);
+}
+
 const QString* BuildMacros::cachedOutput(const OutputKey& key) {
+    if (!Caching::enabled()) return nullptr;
     checkRevisions();
     auto it = m_outputs.constFind(key);
     return it == m_outputs.constEnd() ? nullptr : &it.value();

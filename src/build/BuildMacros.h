@@ -9,6 +9,7 @@
 #include <QPair>
 #include <QString>
 
+#include "base/Caching.h"
 #include "base/Path.h"
 #include "macros/MacroSystem.h"
 
@@ -43,7 +44,9 @@ public:
                     bool* dynamic);
 
     const QString* cachedOutput(const OutputKey& key);
-    void cacheOutput(const OutputKey& key, const QString& name) { m_outputs.insert(key, name); }
+    void cacheOutput(const OutputKey& key, const QString& name) {
+        if (Caching::enabled()) m_outputs.insert(key, name);
+    }
     void clear();
 
 private:
@@ -84,6 +87,8 @@ private:
         }
     };
 
+    // What cached() and replace() use with the caches off.
+    MacroMap uncached(ProjectElement* element, const QString& configuration);
     void checkRevisions();
     const Layered& layered(ProjectElement* element, const QString& configuration);
     // Global, system and own macros with the project and solution entries.

@@ -1,5 +1,6 @@
 #include "build/SolutionDependencyLog.h"
 
+#include "base/Caching.h"
 #include "project/ProjectSystem.h"
 
 void SolutionDependencyLog::setDirectory(const QString& directory) {
@@ -18,8 +19,13 @@ void SolutionDependencyLog::open(ProjectElement* element, FileSystem& files) {
     const QString path = DependencyLog::pathFor(m_directory, solution->getPath().osPathQString());
     if (m_log && m_log->path() == path && &m_log->files() == &files) return;
     save();
-    m_log = std::make_unique<DependencyLog>(path, files);
-    m_log->load();
+    m_log.reset();
+    if (Caching::enabled()) {
+        m_log = std::make_unique<DependencyLog>(path, files);
+        m_log->load();
+    } else if (m_journal && m_journal->path() == BuildJournal::pathBeside(path)) {
+        return;
+    }
     m_journal.reset();
     if (files.onDisk()) {
         m_journal = std::make_unique<BuildJournal>(BuildJournal::pathBeside(path));

@@ -1,5 +1,6 @@
 #include "build/StepScan.h"
 
+#include "base/Caching.h"
 #include "base/Path.h"
 #include "base/SettingTexts.h"
 #include "build/BuildJournal.h"
@@ -153,12 +154,12 @@ StepPlan StepScan::compile() {
     const QString source = c.element->getRelativePath();
     QHash<QString, QStringList>& cache = bs.dependencyCache();
     if (mayBeCurrent()) {
-        QStringList dependencies = cache.value(out.resolved);
+        QStringList dependencies = Caching::enabled() ? cache.value(out.resolved) : QStringList();
         if (!dependencies.isEmpty() || bs.objectDependencies(source, out.resolved, dependencies)) {
             // An object that records nothing is compared with its source.
             if (dependencies.isEmpty()) dependencies << c.element->getPath().canonicalPathQString();
             if (current(dependencies) && commandsUnchanged([&] { createCommand({source}); })) {
-                cache.insert(out.resolved, dependencies);
+                if (Caching::enabled()) cache.insert(out.resolved, dependencies);
                 listCommand(source, rec.size());
                 return upToDate(" is up to date");
             }

@@ -1,5 +1,6 @@
 #include "macros/MacroSystem.h"
 
+#include "base/Caching.h"
 #include "base/EnvironmentSettings.h"
 
 #include <QDate>
@@ -56,6 +57,13 @@ quint64 MacroSystem::revision() const {
 }
 
 MacroMap MacroSystem::globalMacros(bool includeSystem) const {
+    if (!Caching::enabled()) {
+        const MacroMap global =
+            environment
+                ? macrosFromStringList(stringListFromString(environment->globalMacrosText()))
+                : MacroMap();
+        return includeSystem ? overwriteMacros(m_system, global) : global;
+    }
     refreshGlobalCache();
     if (!includeSystem) return m_globalCache;
     return overwriteMacros(m_system, m_globalCache);

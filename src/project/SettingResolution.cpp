@@ -1,6 +1,7 @@
 #include "project/ProjectSystem.h"
 
 #include "base/Builder.h"
+#include "base/Caching.h"
 #include "base/OsFiles.h"
 #include "base/Path.h"
 #include "base/QTx.h"
@@ -72,6 +73,11 @@ QString ProjectSystem::settingFor(ProjectElement* element, const PropertyClass* 
     while (holder && holder->numConfigurationElements() == 0)
         holder = holder->parent();
     if (!holder) return cls->defaultValue();
+    if (!Caching::enabled()) {
+        bool found = false;
+        const QString value = resolve(holder, cls, configuration, found);
+        return found ? value : cls->defaultValue();
+    }
     CacheKey key{holder, cls, configuration};
     auto it = m_settingCache.constFind(key);
     if (it == m_settingCache.constEnd()) {

@@ -1,6 +1,7 @@
 #include "project/StandardProjectSystem.h"
 
 #include "base/Branding.h"
+#include "base/Caching.h"
 #include "base/QTx.h"
 #include "project/BuildHooks.h"
 #include "project/PropertyValueGroup.h"
@@ -43,7 +44,8 @@ QString StandardProjectSystem::projectTypeOf(ProjectElement* project) {
 QString StandardProjectSystem::getFileType(ProjectElement* element) {
     const QString explicitType = specificSettingFor(element, fileTypeProperty(), Common);
     if (!explicitType.isEmpty()) return explicitType;
-    if (!element->cachedFileType().isEmpty()) return element->cachedFileType();
+    if (Caching::enabled() && !element->cachedFileType().isEmpty())
+        return element->cachedFileType();
 
     // The extension of the last path component, worked out without a QFileInfo:
     // every file of every build passes here once.

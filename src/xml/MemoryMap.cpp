@@ -1,5 +1,6 @@
 #include "xml/MemoryMap.h"
 
+#include "base/Caching.h"
 #include "base/Hint64.h"
 #include "base/OsFiles.h"
 #include "base/Path.h"
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 // ---------------------------------------------------------------- MemoryMapElement
 
@@ -335,6 +337,7 @@ bool MemoryMap::upToDate() const {
 namespace {
 struct OpenMaps {
     QMap<QString, MemoryMap*> maps;
+    std::vector<std::unique_ptr<MemoryMap>> retired;
     ~OpenMaps() { qDeleteAll(maps); }
 };
 OpenMaps& openMaps() {
@@ -348,8 +351,9 @@ MemoryMap* MemoryMapOpenFiles::getMemoryMapFile(const QString& fileName) {
     const QString key = Path::toOsPath(fileName);
     auto it = maps.find(key);
     if (it != maps.end()) {
-        if ((*it)->upToDate()) return *it;
-        delete *it;
+        if (Caching::enabled() && (*it)->upToDate()) return *it;
+        // The caller of the last lookup may still hold the replaced map.
+        openMaps().retired.emplace_back(*it);
         maps.erase(it);
     }
     std::unique_ptr<MemoryMap> map(new MemoryMap);
@@ -363,4 +367,5 @@ void MemoryMapOpenFiles::clear() {
     QMap<QString, MemoryMap*>& maps = openMaps().maps;
     qDeleteAll(maps);
     maps.clear();
+    openMaps().retired.clear();
 }

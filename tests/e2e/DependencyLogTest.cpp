@@ -114,4 +114,19 @@ TEST_F(DependencyLog, ADamagedLogIsReplaced) {
     EXPECT_TRUE(blocked.err.empty()) << blocked.err;
 }
 
+TEST_F(DependencyLog, OnlyTheExactSwitchTurnsItOff) {
+    // SLIPWAY_NO_CACHE=1 neither reads nor writes the log, and the build
+    // still sees what the objects record.
+    ASSERT_TRUE(QDir(box.file("cache/slipway")).removeRecursively());
+    box.setEnvironment("SLIPWAY_NO_CACHE", "1");
+    newerThanObjectA("h1.h");
+    EXPECT_EQ(compiles(build().out), 1);
+    EXPECT_EQ(compiles(build().out), 0);
+    EXPECT_TRUE(logs().isEmpty());
+
+    box.setEnvironment("SLIPWAY_NO_CACHE", "yes");
+    EXPECT_EQ(compiles(build().out), 0);
+    EXPECT_EQ(logs().size(), 1);
+}
+
 } // namespace
