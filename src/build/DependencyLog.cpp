@@ -148,7 +148,6 @@ bool DependencyLog::sameStamp(const FileStat& a, const FileStat& b) {
 bool DependencyLog::load() {
     m_data.clear();
     m_paths.clear();
-    m_strings.clear();
     m_loaded.clear();
     m_byObject.clear();
     m_recorded.clear();
@@ -162,7 +161,6 @@ bool DependencyLog::load() {
         return false;
     }
     m_data = data;
-    m_strings.resize(m_paths.size());
     return true;
 }
 
@@ -199,12 +197,6 @@ bool DependencyLog::parse(const QByteArray& data) {
     return !in.failed() && in.atEnd();
 }
 
-const QString& DependencyLog::pathString(quint32 index) {
-    QString& s = m_strings[index];
-    if (s.isNull()) s = m_paths[index].toString();
-    return s;
-}
-
 FileStat DependencyLog::stampOf(const Loaded& entry) const {
     const char* p = m_data.constData() + entry.at - 8 - kStampSize;
     FileStat stamp;
@@ -217,11 +209,13 @@ FileStat DependencyLog::stampOf(const Loaded& entry) const {
     return stamp;
 }
 
+// Made afresh on each lookup: strings kept for reuse would hold every
+// source path of the solution for the whole run.
 QStringList DependencyLog::dependenciesOf(const Loaded& entry) {
     QStringList list;
     list.reserve(entry.count);
     for (quint32 i = 0; i < entry.count; ++i)
-        list.append(pathString(getU32(m_data.constData() + entry.at + 4 * i)));
+        list.append(m_paths[getU32(m_data.constData() + entry.at + 4 * i)].toString());
     return list;
 }
 

@@ -56,7 +56,6 @@ private:
     bool parse(const QByteArray& data);
     QStringList dependenciesOf(const Loaded& entry);
     FileStat stampOf(const Loaded& entry) const;
-    const QString& pathString(quint32 index);
 
     QString m_path;
     FileSystem& m_files;
@@ -64,7 +63,6 @@ private:
     // once, and the loaded log keeps the file's bytes with views into them.
     QByteArray m_data;
     QList<QStringView> m_paths;
-    QList<QString> m_strings; // paths made strings as entries are found
     QList<Loaded> m_loaded;
     QHash<QStringView, qsizetype> m_byObject;                // into m_loaded
     QHash<QString, QPair<FileStat, QStringList>> m_recorded; // wins over m_loaded
