@@ -11,7 +11,5 @@ namespace Caching {
 // Read from the environment on first use: only the exact value "1" turns the
 // caches off.
 bool enabled();
-// Overrides the environment for the rest of the process (tests).
-void setEnabled(bool enabled);
 
 } // namespace Caching

@@ -36,15 +36,17 @@ void MacroSystem::setSystemMacro(const QString& name, const QString& value) {
     ++m_revision;
 }
 
+MacroMap MacroSystem::storedGlobalMacros() const {
+    return environment ? macrosFromStringList(stringListFromString(environment->globalMacrosText()))
+                       : MacroMap();
+}
+
 void MacroSystem::refreshGlobalCache() const {
     // The store is read once per revision: expansion maps are built on every
     // hot path, and the store changes only through explicit writes.
     const quint64 revision = environment ? environment->revision() : 0;
     if (revision != m_cacheRevision || environment != m_cacheStore) {
-        m_globalCache =
-            environment
-                ? macrosFromStringList(stringListFromString(environment->globalMacrosText()))
-                : MacroMap();
+        m_globalCache = storedGlobalMacros();
         m_cacheRevision = revision;
         m_cacheStore = environment;
         ++m_revision;
@@ -58,10 +60,7 @@ quint64 MacroSystem::revision() const {
 
 MacroMap MacroSystem::globalMacros(bool includeSystem) const {
     if (!Caching::enabled()) {
-        const MacroMap global =
-            environment
-                ? macrosFromStringList(stringListFromString(environment->globalMacrosText()))
-                : MacroMap();
+        const MacroMap global = storedGlobalMacros();
         return includeSystem ? overwriteMacros(m_system, global) : global;
     }
     refreshGlobalCache();

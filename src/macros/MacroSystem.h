@@ -66,6 +66,8 @@ private:
     MacroMap m_system;
     // Global macros parsed from the store, keyed by the store's revision so a
     // write (here or elsewhere) is seen on the next read.
+    // The global macros as the settings store holds them now.
+    MacroMap storedGlobalMacros() const;
     void refreshGlobalCache() const;
     mutable MacroMap m_globalCache;
     mutable const void* m_cacheStore = nullptr;
